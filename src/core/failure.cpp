@@ -54,6 +54,8 @@ int run_program(const char* program, int (*body)(int, char**), int argc, char** 
         return fail(program, e.what());
     } catch (const std::bad_alloc&) {
         return fail(program, "out of memory");
+    } catch (const std::exception& e) {
+        return fail(program, (std::string("internal error: ") + e.what()).c_str());
     }
 }
 
