@@ -136,8 +136,8 @@ inline void bubble(std::vector<float>& v, std::vector<int>& tag) {
 }
 
 // The dated report for the request (y, m, n).
-inline files datereport(const std::string& input, int y, int m, int n) {
-    auto s = load(input);
+inline files datereport(const series& loaded, int y, int m, int n) {
+    auto s = std::make_unique<series>(loaded);
     extend(*s, y);
     int d = day_of_year(y, m, n);
     files out;
@@ -191,8 +191,8 @@ inline files datereport(const std::string& input, int y, int m, int n) {
 enum class rule { span, high, low, elem_tavg, elem_tmin, elem_tmax, elem_other };
 
 // The period-of-record report for the request (y, m, n) with one row of the table.
-inline files period_of_record(const std::string& input, int y, int m, int n, rule r) {
-    auto s = load(input);
+inline files period_of_record(const series& loaded, int y, int m, int n, rule r) {
+    auto s = std::make_unique<series>(loaded);
     if (s->ly <= y && s->lm <= m && s->ln <= n) {
         y = s->ly;
         m = s->lm;
@@ -264,6 +264,11 @@ inline files period_of_record(const std::string& input, int y, int m, int n, rul
         out.ranks += rank_line(m, n, y, i, count < 0 ? 0 : count, cold, warm, value, anomaly);
     }
     return out;
+}
+
+inline files datereport(const std::string& input, int y, int m, int n) { return datereport(*load(input), y, m, n); }
+inline files period_of_record(const std::string& input, int y, int m, int n, rule r) {
+    return period_of_record(*load(input), y, m, n, r);
 }
 
 // A daily series of whole hundredths from (y0, 1 Jan) to (y1, m1, d1), with
