@@ -18,8 +18,9 @@ namespace test_support {
 namespace {
 
 std::vector<std::string>& scratch_dirs() {
-    static std::vector<std::string> dirs;
-    return dirs;
+    // Never destroyed: `cleanup_at_exit` reads it during static destruction.
+    static std::vector<std::string>* dirs = new std::vector<std::string>;
+    return *dirs;
 }
 
 struct cleanup {
