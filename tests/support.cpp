@@ -17,9 +17,11 @@ namespace test_support {
 
 namespace {
 
+// Never destroyed: the cleanup below runs at exit, after function-local
+// statics made later than it are already gone.
 std::vector<std::string>& scratch_dirs() {
-    static std::vector<std::string> dirs;
-    return dirs;
+    static auto* dirs = new std::vector<std::string>;
+    return *dirs;
 }
 
 struct cleanup {
