@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "core/layout.hpp"
+#include "core/record.hpp"
 #include "support.hpp"
 
 using test_support::daily_line;
@@ -72,6 +75,99 @@ const std::vector<std::string> expect_1_january = {
     "Jan  1 1897    11-mon        2     2   66.7   20.00    4.96  10.09  20.00",
     "Jan  1 1897    1-year        2     2   66.7   20.00    4.96  10.08  20.00",
 };
+
+
+// A plain second implementation of the report, written straight from the
+// rules: tables by year and slot, the extension, each window's sums from
+// its first day, an exchange sort of nyears passes, and the figures. Only
+// the final formatting goes through the record layer.
+std::string reference_report(const std::string& input) {
+    const int last = 2020;
+    std::vector<std::vector<float>> tmax(last + 1, std::vector<float>(733, -999.0f)), tmin = tmax;
+    const int dyear[] = {0, 0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334};
+    const int dyearl[] = {0, 0, 31, 60, 91, 121, 152, 182, 213, 244, 274, 305, 335};
+    auto leap = [](int y) { return y % 4 == 0 && y != 1900; };
+    int ly = 0, lm = 0, ld = 0;
+    for (const std::string& line : lines_of(input)) {
+        int y = std::atoi(line.substr(0, 4).c_str()), m = std::atoi(line.substr(4, 3).c_str()),
+            d = std::atoi(line.substr(7, 3).c_str());
+        if (y < 1895) continue;
+        int doy = (leap(y) ? dyearl : dyear)[m] + d;
+        tmax[y][doy] = std::strtof(line.substr(10, 11).c_str(), nullptr);
+        tmin[y][doy] = std::strtof(line.substr(40, 11).c_str(), nullptr);
+        ly = y, lm = m, ld = d;
+    }
+    int l = (leap(ly) ? dyearl : dyear)[lm] + ld;
+    for (int y = 1895; y <= ly - 1; ++y) {
+        int n = leap(y) ? 366 : 365;
+        for (int j = 1; j <= 365; ++j) {
+            tmax[y][n + j] = tmax[y + 1][j];
+            tmin[y][n + j] = tmin[y + 1][j];
+        }
+    }
+    const int lengths[] = {1, 3, 4, 7, 14, 21, 30, 60, 90, 121, 152, 182, 212, 243, 273, 304, 334, 365};
+    const char* labels[] = {" 1-day", " 3-day", " 4-day", "1-week", "2-week", "3-week", " 1-mon", " 2-mon", " 3-mon",
+                            " 4-mon", " 5-mon", " 6-mon", " 7-mon", " 8-mon", " 9-mon", "10-mon", "11-mon", "1-year"};
+    const char* months = "JanFebMarAprMayJunJulAugSepOctNovDec";
+    core::layout data_line("(a3,i3,i5,4x,a6,i9,i6,f7.1,f8.2,f8.2,2f7.2)");
+    std::string out = header + "\n";
+    for (int i = 0; i < 18; ++i) {
+        int k = lengths[i];
+        int j = l - k + 1;
+        if (j <= 0) j = j + 365;
+        int e;
+        if (l < j) {
+            e = ly - 1;
+            if (l + 365 < j + k - 1) e = ly - 2;
+        } else {
+            e = l < j + k - 1 ? ly - 1 : ly;
+        }
+        int nyears = e - 1894;
+        std::vector<float> mean(141);
+        std::vector<int> tag(141);
+        for (int y = 1895; y <= e; ++y) {
+            float sum = 0.0f;
+            int nsum = 0;
+            for (int d = j; d <= j + k - 1; ++d) {
+                if (tmax[y][d] > -998.0f) {
+                    float both = tmax[y][d] + tmin[y][d];
+                    float half = 0.5f * both;
+                    sum = sum + half;
+                    nsum = nsum + 1;
+                }
+            }
+            mean[y - 1895] = sum / static_cast<float>(nsum);
+            tag[y - 1895] = y;
+        }
+        for (int pass = 1; pass <= nyears; ++pass) {
+            for (int p = 0; p + 1 < nyears; ++p) {
+                if (mean[p] > mean[p + 1]) {
+                    std::swap(mean[p], mean[p + 1]);
+                    std::swap(tag[p], tag[p + 1]);
+                }
+            }
+        }
+        float acc = 0.0f, value = 0.0f;
+        int cold = 0;
+        for (int p = 1; p <= nyears; ++p) {
+            acc = acc + mean[p - 1];
+            if (tag[p - 1] == e) {
+                cold = p;
+                value = mean[p - 1];
+            }
+        }
+        float average = acc / static_cast<float>(nyears);
+        float anomaly = value - average;
+        float scaled = static_cast<float>(cold) * 100.0f;
+        float percentile = scaled / static_cast<float>(nyears + 1);
+        std::string line;
+        const core::value values[] = {std::string_view(months + 3 * (lm - 1), 3), ld, ly, labels[i], nyears, cold,
+                                      percentile, value, anomaly, mean[0], mean[nyears - 1]};
+        core::format_record(line, data_line, values, 11);
+        out += line + "\n";
+    }
+    return out;
+}
 
 }  // namespace
 
@@ -227,6 +323,23 @@ TEST(Nowreport, GeneratedSeriesGivesNineteenLinesOfFixedWidth) {
     // L = 200: up to 6 months rank 1895 to 2020, from 7 months on to 2019.
     EXPECT_EQ(lines[12].substr(15, 15), " 6-mon      126");
     EXPECT_EQ(lines[13].substr(15, 15), " 7-mon      125");
+}
+
+TEST(Nowreport, AgreesWithAPlainImplementationOnGeneratedSeries) {
+    struct c {
+        const char *to, *seed;
+    } cases[] = {
+        {"2016-12-31", "1"}, {"2020-02-29", "2"}, {"2019-01-01", "3"}, {"1901-03-01", "4"}, {"2012-12-31", "5"},
+        {"1896-02-10", "6"}, {"2020-12-31", "7"},
+    };
+    for (const auto& k : cases) {
+        auto gen = run(program("make_series"),
+                       {"--to", k.to, "--seed", k.seed, "--missing-tmax", "0.03", "--missing-tmin", "0.03"}, "");
+        ASSERT_EQ(gen.status, 0) << gen.err;
+        auto r = nowreport(gen.out);
+        EXPECT_EQ(r.status, 0) << k.to;
+        EXPECT_EQ(r.out, reference_report(gen.out)) << k.to;
+    }
 }
 
 // ---- failures: one line on standard error, status 1, nothing on standard output ----
