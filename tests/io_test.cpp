@@ -144,6 +144,7 @@ TEST(LineReader, LinesAtTheBufferBoundary) {
     int n = 0;
     for (std::size_t len : {mib - 2, mib - 1, mib, mib + 1}) {
         for (const char* end : {"\n", "\r\n", ""}) {
+            const char* end_name = end[0] == '\n' ? "LF" : end[0] == '\r' ? "CRLF" : "none";
             std::string text(len, 'x');
             text[0] = 'A';
             text[len - 1] = 'Z';
@@ -152,7 +153,7 @@ TEST(LineReader, LinesAtTheBufferBoundary) {
             std::string path = dir + "/f" + std::to_string(n++);
             test_support::write_file(path, text);
             for (std::size_t keep : {std::size_t(70), mib - 1, mib, whole}) {
-                std::string what = "length " + std::to_string(len) + " end '" + end + "' keep " + std::to_string(keep);
+                std::string what = "length " + std::to_string(len) + " end " + end_name + " keep " + std::to_string(keep);
                 expect_same_lines(read_file_lines(path, keep), expected_lines(text, keep), what);
             }
         }
