@@ -17,9 +17,10 @@ namespace test_support {
 
 namespace {
 
+// Never destroyed: the cleanup below runs at exit, after function-local
+// statics made later than it are already gone.
 std::vector<std::string>& scratch_dirs() {
-    // Never destroyed: `cleanup_at_exit` reads it during static destruction.
-    static std::vector<std::string>* dirs = new std::vector<std::string>;
+    static auto* dirs = new std::vector<std::string>;
     return *dirs;
 }
 

@@ -238,8 +238,8 @@ void write_real_field(char* out, int width, int decimals, float value) {
     static const double scale[] = {1.0, 10.0, 100.0, 1000.0, 10000.0};
     static const std::uint64_t pow10[] = {1, 10, 100, 1000, 10000};
     double x = std::fabs(static_cast<double>(value));
-    if (x >= 1e15) {
-        std::memset(out, '*', static_cast<std::size_t>(width));
+    if (x >= 1e15) {  // the scaled value would not fit the 64-bit integer below
+        write_real_field_exact(out, width, decimals, value);
         return;
     }
     std::uint64_t r = static_cast<std::uint64_t>(std::round(x * scale[decimals]));
