@@ -278,7 +278,7 @@ TEST(Datereport, RejectionsCreateNoFileAndReadNoInput) {
              {{"2000", "1", "0", "TX"}, "argument 3: day 0 of month 1 in 2000 gives day of year 0, outside 1 to 366"},
              {{"2000", "12", "32", "TX"}, "gives day of year 367, outside 1 to 366"},
              {{"2001", "12", "99", "TX"}, "gives day of year 433"},
-             {{"20x1", "1", "1", "TX"}, "argument 1, line 1, columns 1-4: malformed integer field"},
+             {{"20x1", "1", "1", "TX"}, "argument 1, columns 1-4: malformed integer field"},
              {{"2000", "1", "5", long_region}, "region too long"},
              {{"2000", "1", "5", long_part}, "more than the 255 a file name may have"}}) {
         SCOPED_TRACE(c.args[0] + " " + c.args[1] + " " + c.args[2]);

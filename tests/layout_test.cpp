@@ -296,5 +296,8 @@ TEST(Arguments, NumbersReadThroughOneFieldLayouts) {
         EXPECT_EQ(core::read_argument_number(text, k.l, 1), k.value) << "'" << k.arg << "'";
     }
     std::string what = failure_text([&] { core::read_argument_number("abc  ", i5, 1); });
-    EXPECT_EQ(what, "argument 1, line 1, columns 1-5: malformed integer field 'abc  '");
+    EXPECT_EQ(what, "argument 1, columns 1-5: malformed integer field 'abc  '");
+    // An argument is one field text: a line feed in it is malformed, not a line end.
+    what = failure_text([&] { core::read_argument_number("1\n2", core::layout("(i4)"), 2); });
+    EXPECT_EQ(what, "argument 2, columns 1-4: malformed integer field '1\\x0a2'");
 }

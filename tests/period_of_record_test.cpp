@@ -348,7 +348,7 @@ TEST(PeriodOfRecord, RejectionsCreateNoFile) {
         {"lowreport", {"2000", "12", "32", "TX"}, "gives day of year 367, outside 1 to 366"},
         {"elemreport", {"2001", "1", "-5", "TMAX", "TX"}, "gives day of year -5, outside 1 to 366"},
         {"elemreport", {"9999", "99", "99", "TMAX", "TX"}, "argument 2: month 99 is outside 1 to 12"},
-        {"spanreport", {"2000", "1x", "5", "TX"}, "argument 2, line 1, columns 1-2: malformed integer field"},
+        {"spanreport", {"2000", "1x", "5", "TX"}, "argument 2, columns 1-2: malformed integer field"},
         {"spanreport", {"2000", "1", "5", long_region}, "region too long"},
         {"elemreport", {"2000", "1", "5", std::string(1020, 'E'), "TX"}, "region too long"},
         {"highreport", {"2000", "1", "5", std::string(260, 'R')}, "a file name may have"},

@@ -148,10 +148,12 @@ std::string_view without_trailing_blanks(std::string_view text) {
 }
 
 std::int32_t read_argument_number(std::string_view text, const layout& format, int index) {
-    line_reader source = line_reader::from_text(text, "argument " + std::to_string(index));
-    record r;
-    if (!read_record(source, format, r)) return 0;  // an empty text reads as blanks
-    return r.integer(0);
+    // The argument is one line whatever it holds: a line feed inside it is
+    // just another character of the field, so it cannot cut the number short.
+    if (format.value_count() != 1 || format.fields()[0].kind != field_kind::integer)
+        throw failure("internal: argument layout " + format.text());
+    line_reader source = line_reader::from_text("", "argument " + std::to_string(index));
+    return read_integer_at(source, text, format.fields()[0]);
 }
 
 }  // namespace core

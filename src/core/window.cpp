@@ -3,6 +3,9 @@
 #include <cfloat>
 #include <cmath>
 #include <limits>
+#include <string>
+
+#include "core/failure.hpp"
 
 // Sums and means must round to single precision after every operation.
 static_assert(FLT_EVAL_METHOD == 0, "float arithmetic must not carry excess precision");
@@ -41,6 +44,9 @@ window_sum sum_window(const daily_series& s, int y, int j, int k, day_rule rule,
 }
 
 void window_means(const daily_series& s, int j, int k, int e, ranked_window& out) {
+    if (e > s.last_year() || j < 1 || k < 1 || j + k - 1 > day_slots)
+        throw failure("internal: window (" + std::to_string(j) + ", " + std::to_string(k) + ") of year " +
+                      std::to_string(e) + " lies outside the series");
     out.nyears = e - (first_year - 1);
     for (int y = first_year; y <= e; ++y) {
         window_sum w = sum_window(s, y, j, k, rule_mean, day_order::ascending);
