@@ -27,8 +27,10 @@
 namespace core {
 
 constexpr int table_days = 365;           // start days and durations
+constexpr int table_positions = 140;      // positions of a cell
+constexpr long table_pairs = 365L * 365L; // windows, a means line and a years line each
 constexpr int table_line_length = 1415;   // both layouts, without the line feed
-constexpr long long table_lines = 2LL * table_days * table_days;
+constexpr long table_lines = 2 * table_pairs;
 constexpr std::size_t table_name_field = 1024;
 
 extern const char* const means_layout;  // "(3i5,140f10.2)"

@@ -1,0 +1,64 @@
+// topten: the ten warmest and the ten coldest periods of one duration, read
+// from a region's ranks-all table on standard input. Built twice: `topten`,
+// and `topten-trace` (TOPTEN_TRACE defined), which also writes a line before
+// and after every table line it reads.
+#include <unistd.h>
+
+#include "core/calendar.hpp"
+#include "core/extremes.hpp"
+#include "core/failure.hpp"
+#include "core/record.hpp"
+#include "core/table_reader.hpp"
+
+#if defined(TOPTEN_TRACE)
+#define PROGRAM "topten-trace"
+constexpr bool with_trace = true;
+#else
+#define PROGRAM "topten"
+constexpr bool with_trace = false;
+#endif
+
+namespace {
+
+using namespace core;
+
+void write_entry(out_stream& out, int rank, const extreme_entry& e) {
+    static const layout entry_line("(i4,f8.2,a,1x,i4,1x,2(i2,1x))");
+    month_day md = month_and_day(e.start_day, calendar_leap_year(e.year));
+    write_record(out, entry_line, {rank, e.mean, "  | Start Date:", e.year, md.month, md.day});
+}
+
+int topten(int argc, char** argv) {
+    static const layout duration_field("(i5)");
+    static const layout title_line("(a,i3)");
+
+    out_stream& out = standard_output();
+    std::string arg = fixed_argument(argc, argv, 1, 40);
+    if (is_blank(arg)) {
+        write_plain_line(out, "<DURATION_#DAYS> < Input File (REGION_ranks_all.txt)");
+        end_run();
+    }
+    std::int32_t d = read_argument_number(arg, duration_field, 1);
+    if (d < 1 || d > table_days)
+        throw failure("argument 1: duration " + std::to_string(d) + " outside 1 to 365");
+
+    line_reader input(STDIN_FILENO, "standard input");
+    duration_cells cells = read_ranks_all_table(input, d, with_trace ? &out : nullptr);
+
+    extremes_list warm = warm_extremes(cells);
+    sort_extremes(warm);
+    write_record(out, title_line, {"Top 10 Warm for Duration (Days): ", d});
+    for (int r = 1; r <= 10; ++r) write_entry(out, r, warm[static_cast<std::size_t>(table_days - r)]);
+
+    write_plain_line(out, "");
+
+    extremes_list cold = cold_extremes(cells);
+    sort_extremes(cold);
+    write_record(out, title_line, {"Top 10 Cold for Duration (Days): ", d});
+    for (int r = 1; r <= 10; ++r) write_entry(out, r, cold[static_cast<std::size_t>(r - 1)]);
+    end_run();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) { return core::run_program(PROGRAM, topten, argc, argv); }
