@@ -148,10 +148,10 @@ std::string_view without_trailing_blanks(std::string_view text) {
 }
 
 std::int32_t read_argument_number(std::string_view text, const layout& format, int index) {
-    line_reader source = line_reader::from_text(text, "argument " + std::to_string(index));
-    record r;
-    if (!read_record(source, format, r)) return 0;  // an empty text reads as blanks
-    return r.integer(0);
+    // An argument is one line whatever it holds: a line feed or a carriage
+    // return in it is part of the field (and malformed there), not a line end.
+    line_reader source = line_reader::from_text({}, "argument " + std::to_string(index));
+    return read_integer_at(source, text, format.fields().front());
 }
 
 }  // namespace core
