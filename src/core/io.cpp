@@ -13,7 +13,6 @@ namespace core {
 
 namespace {
 
-constexpr std::size_t input_buffer = 1 << 20;
 constexpr std::size_t output_buffer = 1 << 20;
 
 std::string system_error(const std::string& what, const std::string& name) {
@@ -22,11 +21,11 @@ std::string system_error(const std::string& what, const std::string& name) {
 
 }  // namespace
 
-line_reader::line_reader(int fd, std::string name)
-    : fd_(fd), name_(std::move(name)), buf_(input_buffer) {}
+line_reader::line_reader(int fd, std::string name, std::size_t buffer_size)
+    : fd_(fd), name_(std::move(name)), buf_(buffer_size > 0 ? buffer_size : 1) {}
 
 line_reader line_reader::from_text(std::string_view text, std::string name) {
-    line_reader r(-1, std::move(name));
+    line_reader r(-1, std::move(name), 1);  // the text replaces the buffer
     r.buf_.assign(text.begin(), text.end());
     r.end_ = r.buf_.size();
     r.eof_ = true;
@@ -74,8 +73,11 @@ bool line_reader::next(std::string_view& line, std::size_t keep) {
             line = std::string_view(start, len < keep ? len : keep);
             return true;
         }
-        if (lf || (avail > 0 && (end_ == buf_.size() || eof_))) {
-            // Keep what the line still needs of this piece and move on.
+        if (lf || (avail > 0 && (end_ == buf_.size() || eof_ || partial))) {
+            // Keep what the line still needs of this piece and move on. Once
+            // a line has crossed a refill, every piece of it is taken at
+            // once: a piece left in the buffer when the input then ends
+            // would otherwise come back as a line of its own.
             if (held_.size() < keep) held_.append(start, std::min(len, keep - held_.size()));
             if (len > 0) last = start[len - 1];
             total += len;

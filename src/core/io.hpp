@@ -23,7 +23,9 @@ namespace core {
 class line_reader {
 public:
     // Reads from an open descriptor; `name` names the source in diagnostics.
-    line_reader(int fd, std::string name);
+    // `buffer_size` (1 MiB unless given) is the most read at once; the tests
+    // and the fuzz targets make it small so lines cross buffer refills.
+    line_reader(int fd, std::string name, std::size_t buffer_size = 1 << 20);
     // Reads one line held in memory (a command-line argument, a test text).
     static line_reader from_text(std::string_view text, std::string name);
 
