@@ -8,7 +8,9 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <csignal>
 #include <random>
+#include <sys/wait.h>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -271,5 +273,44 @@ TEST(Fulltable, FailuresLeaveTheEarlierTableIntact) {
     EXPECT_NE(r.err.find("fulltable: cannot write " + target), std::string::npos) << r.err;
     EXPECT_EQ(read_file(target), "an earlier table\n");
     for (const std::string& n : list_dir(table_dir)) EXPECT_EQ(n.find(".Q2"), std::string::npos) << n;
+    ::unlink(target.c_str());
+}
+
+TEST(Fulltable, ASignalRemovesTheTemporaryTable) {
+    // fulltable waits on a pipe with its temporary table created; SIGTERM
+    // then removes the temporary file and leaves the earlier table alone.
+    const std::string target = table_dir + "Q3_ranks_all.txt";
+    write_file(target, "an earlier table\n");
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        ::dup2(fds[0], 0);
+        ::close(fds[1]);
+        int null = ::open("/dev/null", O_WRONLY);
+        ::dup2(null, 2);
+        std::string prog = program("fulltable_testdir");
+        ::execl(prog.c_str(), prog.c_str(), "Q3", static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    ::close(fds[0]);
+    std::string line = daily_line(1900, 1, 1, 10.0, 0.0);
+    ASSERT_EQ(::write(fds[1], line.data(), line.size()), static_cast<ssize_t>(line.size()));
+    auto temp_count = [&] {
+        int n = 0;
+        for (const std::string& f : list_dir(table_dir)) n += f.find(".Q3_ranks_all.txt.") == 0;
+        return n;
+    };
+    for (int i = 0; i < 500 && temp_count() == 0; ++i) ::usleep(10000);
+    ASSERT_EQ(temp_count(), 1);
+    ::usleep(50000);  // let it reach its read of the pipe
+    ::kill(pid, SIGTERM);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ::close(fds[1]);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM);
+    EXPECT_EQ(temp_count(), 0);
+    EXPECT_EQ(read_file(target), "an earlier table\n");
     ::unlink(target.c_str());
 }

@@ -1,6 +1,7 @@
 #include "core/io.hpp"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -14,6 +15,49 @@ namespace core {
 namespace {
 
 constexpr std::size_t output_buffer = 1 << 20;
+
+// Temporary files not yet renamed into place, so that a run ended by a
+// signal (Ctrl-C, a kill from a script) removes them on its way out. Fixed
+// storage, since the handler may only call async-signal-safe functions.
+constexpr int max_pending = 4;
+constexpr std::size_t max_pending_path = 4096;
+char pending_path[max_pending][max_pending_path];
+volatile std::sig_atomic_t pending_used[max_pending];
+
+extern "C" void remove_pending_and_die(int sig) {
+    for (int i = 0; i < max_pending; ++i)
+        if (pending_used[i]) ::unlink(pending_path[i]);
+    ::signal(sig, SIG_DFL);
+    ::raise(sig);
+}
+
+int add_pending(const std::string& path) {
+    static bool handlers = false;
+    if (!handlers) {
+        for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
+            struct sigaction sa {};
+            sa.sa_handler = remove_pending_and_die;
+            sigemptyset(&sa.sa_mask);
+            struct sigaction old {};
+            // A signal the caller chose to ignore stays ignored.
+            if (::sigaction(sig, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) continue;
+            ::sigaction(sig, &sa, nullptr);
+        }
+        handlers = true;
+    }
+    if (path.size() >= max_pending_path) return -1;
+    for (int i = 0; i < max_pending; ++i) {
+        if (pending_used[i]) continue;
+        std::memcpy(pending_path[i], path.c_str(), path.size() + 1);
+        pending_used[i] = 1;
+        return i;
+    }
+    return -1;
+}
+
+void drop_pending(int slot) {
+    if (slot >= 0) pending_used[slot] = 0;
+}
 
 std::string system_error(const std::string& what, const std::string& name) {
     return what + " " + name + ": " + std::strerror(errno);
@@ -150,6 +194,7 @@ replacement_file::replacement_file(std::string target) : target_(std::move(targe
     int fd = ::mkstemp(name.data());
     if (fd < 0) throw failure(system_error("cannot create", target_));
     temp_.assign(name.data());
+    pending_ = add_pending(temp_);
     // mkstemp makes the file private; a finished table should have the
     // permissions an ordinary created file gets.
     mode_t mask = ::umask(0);
@@ -164,6 +209,7 @@ replacement_file::~replacement_file() {
         delete out_;
     }
     if (!committed_ && !temp_.empty()) ::unlink(temp_.c_str());
+    drop_pending(pending_);
 }
 
 void replacement_file::commit() {
@@ -175,6 +221,8 @@ void replacement_file::commit() {
     if (::rename(temp_.c_str(), target_.c_str()) != 0)
         throw failure(system_error("cannot replace", target_));
     committed_ = true;
+    drop_pending(pending_);
+    pending_ = -1;
 }
 
 }  // namespace core

@@ -10,7 +10,8 @@
 // a closed descriptor ends the run with a failure instead of a silent loss.
 // `replacement_file` writes into a temporary file beside its target and only
 // renames it over the target when `commit` is called: a failed run leaves
-// any earlier file of that name as it was.
+// any earlier file of that name as it was. A run ended by SIGINT, SIGTERM,
+// SIGHUP or SIGQUIT removes its temporary files before it dies.
 #pragma once
 
 #include <cstddef>
@@ -109,6 +110,7 @@ private:
     std::string temp_;
     out_stream* out_ = nullptr;
     bool committed_ = false;
+    int pending_ = -1;  // slot of the temporary file among those a signal removes
 };
 
 }  // namespace core
