@@ -98,11 +98,12 @@ run_result run(const std::string& prog, const std::vector<std::string>& args, co
         ::dup2(in, 0);
         ::dup2(out, 1);
         ::dup2(err, 2);
+        if (options.close_stdin) ::close(0);
+        if (options.close_stdout) ::close(1);
         if (options.file_size_limit >= 0) {
             struct rlimit rl;
             rl.rlim_cur = rl.rlim_max = static_cast<rlim_t>(options.file_size_limit);
             ::setrlimit(RLIMIT_FSIZE, &rl);
-            ::signal(SIGXFSZ, SIG_IGN);
         }
         std::vector<char*> argv;
         argv.push_back(const_cast<char*>(prog.c_str()));

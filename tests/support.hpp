@@ -26,6 +26,8 @@ struct run_options {
     std::string input_file;
     std::string stdout_path;
     long file_size_limit = -1;  // RLIMIT_FSIZE in bytes, when not negative
+    bool close_stdin = false;   // start the program with descriptor 0 closed
+    bool close_stdout = false;  // start the program with descriptor 1 closed
 };
 run_result run(const std::string& prog, const std::vector<std::string>& args, const std::string& input,
                const run_options& options = {});

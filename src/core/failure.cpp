@@ -1,5 +1,8 @@
 #include "core/failure.hpp"
 
+#include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
 #include <cstdio>
 #include <new>
 
@@ -41,6 +44,18 @@ int fail(const char* program, const char* message) {
 }  // namespace
 
 int run_program(const char* program, int (*body)(int, char**), int argc, char** argv) {
+    // Past a file-size limit (ulimit -f) a write then fails with EFBIG and is
+    // reported, and temporary files are removed, instead of SIGXFSZ killing
+    // the run where it stands.
+    std::signal(SIGXFSZ, SIG_IGN);
+    // A standard descriptor that is closed at start is held by /dev/null,
+    // opened the wrong way round, so that reading or writing it still fails
+    // (and is reported) while no output file can take its number.
+    for (int fd = 0; fd <= 2; ++fd)
+        if (::fcntl(fd, F_GETFD) == -1) {
+            int held = ::open("/dev/null", fd == 0 ? O_WRONLY : O_RDONLY);
+            if (held != fd && held >= 0) ::close(held);
+        }
     try {
         int status = 0;
         try {
