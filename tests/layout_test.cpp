@@ -132,7 +132,7 @@ TEST(Layout, ExpandsEveryLayoutOfTheSystem) {
 TEST(Layout, MalformedLayoutsFail) {
     for (const char* text : {"", "i4", "(i4", "i4)", "()", "(i4,)", "(,i4)", "(i)", "(i0)", "(f8)", "(f8.)",
                              "(f.2)", "(0i3)", "(0x)", "(i4 ,i3)", "(i4) ", "(q4)", "(2)", "(i4,(i3)", "(i4))",
-                             "((i4)", "(a-3)", "(i999999999)"}) {
+                             "((i4)", "(a-3)", "(i999999999)", "(99999(99999i5))", "(2(50001i5))"}) {
         std::string what = failure_text([&] { core::layout l(text); });
         EXPECT_NE(what.find("malformed layout"), std::string::npos) << "'" << text << "': " << what;
     }

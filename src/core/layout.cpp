@@ -8,6 +8,8 @@ namespace core {
 
 namespace {
 
+constexpr std::size_t max_fields = 100000;
+
 class layout_parser {
 public:
     explicit layout_parser(std::string_view text) : s_(text) {}
@@ -26,6 +28,7 @@ private:
         for (;;) {
             std::vector<field> item = repeated_item();
             out.insert(out.end(), item.begin(), item.end());
+            if (out.size() > max_fields) bad();
             if (peek() != ',') return out;
             ++pos_;
         }
@@ -62,6 +65,9 @@ private:
         } else {
             bad();
         }
+        // No line of the system has more than a few hundred fields; a cap keeps
+        // a layout such as "99999(99999i5)" from expanding without bound.
+        if (one.size() * static_cast<std::size_t>(count) > max_fields) bad();
         std::vector<field> out;
         for (int r = 0; r < count; ++r) out.insert(out.end(), one.begin(), one.end());
         return out;
