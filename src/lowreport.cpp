@@ -4,18 +4,11 @@
 // region_ranks and region_ts.
 #include "core/failure.hpp"
 #include "core/period_of_record.hpp"
-#include "core/record.hpp"
 
 namespace {
 
 int lowreport(int argc, char** argv) {
-    using namespace core;
-    std::vector<std::string> args = take_arguments(argc, argv, 4);
-    check_usage(args, {1, 2, 3, 4}, "USAGE: <YY> <MM> <DD> <STATE/REGION> < Input File");
-    const date requested = read_requested_date(args);
-    checked_day_of_year(requested);
-    const std::string region(without_trailing_blanks(args[3]));
-    run_period_of_record(requested, form_output_names(region + "_ranks", region + "_ts"), rule_tmin_by_tmin);
+    core::run_region_report(argc, argv, core::rule_tmin_by_tmin);
     return 0;
 }
 

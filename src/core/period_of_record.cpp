@@ -86,4 +86,13 @@ void run_period_of_record(const date& requested, const output_names& names, day_
     files.commit();
 }
 
+void run_region_report(int argc, char** argv, day_rule rule) {
+    std::vector<std::string> args = take_arguments(argc, argv, 4);
+    check_usage(args, {1, 2, 3, 4}, "USAGE: <YY> <MM> <DD> <STATE/REGION> < Input File");
+    const date requested = read_requested_date(args);
+    checked_day_of_year(requested);
+    const std::string region(without_trailing_blanks(args[3]));
+    run_period_of_record(requested, form_output_names(region + "_ranks", region + "_ts"), rule);
+}
+
 }  // namespace core
