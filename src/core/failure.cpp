@@ -7,6 +7,7 @@
 #include <new>
 
 #include "core/io.hpp"
+#include "core/options.hpp"
 #include "core/record.hpp"
 
 namespace core {
@@ -41,9 +42,7 @@ int fail(const char* program, const char* message) {
     return 1;
 }
 
-}  // namespace
-
-int run_program(const char* program, int (*body)(int, char**), int argc, char** argv) {
+int run(const char* program, const program_help* help, int (*body)(int, char**), int argc, char** argv) {
     // Past a file-size limit (ulimit -f) a write then fails with EFBIG and is
     // reported, and temporary files are removed, instead of SIGXFSZ killing
     // the run where it stands.
@@ -59,6 +58,7 @@ int run_program(const char* program, int (*body)(int, char**), int argc, char** 
     try {
         int status = 0;
         try {
+            if (help) answer_help_or_version(program, *help, argc, argv);
             status = body(argc, argv);
         } catch (const run_ended&) {
             status = 0;
@@ -72,6 +72,16 @@ int run_program(const char* program, int (*body)(int, char**), int argc, char** 
     } catch (const std::exception& e) {
         return fail(program, (std::string("internal error: ") + e.what()).c_str());
     }
+}
+
+}  // namespace
+
+int run_program(const char* program, int (*body)(int, char**), int argc, char** argv) {
+    return run(program, nullptr, body, argc, argv);
+}
+
+int run_program(const char* program, const program_help& help, int (*body)(int, char**), int argc, char** argv) {
+    return run(program, &help, body, argc, argv);
 }
 
 }  // namespace core

@@ -25,4 +25,10 @@ std::string quoted(std::string_view text);
 int run_program(const char* program, int (*body)(int argc, char** argv),
                 int argc, char** argv);
 
+struct program_help;
+// The same, answering "--help" and "--version" (as the only argument) from
+// `help` before the body runs; see core/options.hpp.
+int run_program(const char* program, const program_help& help, int (*body)(int argc, char** argv),
+                int argc, char** argv);
+
 }  // namespace core
