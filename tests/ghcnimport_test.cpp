@@ -283,6 +283,7 @@ TEST(GhcnImport, BadInputNamesFileLineColumnsAndText) {
         std::string message;
     } cases[] = {
         {"short line", tmax.substr(0, 268) + "\n", "in.dly, line 1, columns 1-268: 268 columns, not the 269 of a .dly line " + cut80},
+        {"one column", "x\n", "in.dly, line 1, column 1: 1 column, not the 269 of a .dly line 'x'"},
         {"long line", tmax + "    1\n", "in.dly, line 1, columns 1-270: line longer than the 269 columns of a .dly line " + cut80},
         {"station id", "usw" + tmax.substr(3) + "\n", "in.dly, line 1, columns 1-11: malformed station id 'usw00094728'"},
         {"year", tmax.substr(0, 11) + "18x5" + tmax.substr(15) + "\n", "in.dly, line 1, columns 12-15: malformed year '18x5'"},

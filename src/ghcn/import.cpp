@@ -138,7 +138,8 @@ private:
         if (line.size() != dly_length)
             bad_line(input_, 1, line.size(),
                      line.size() > dly_length ? "line longer than the 269 columns of a .dly line"
-                                              : std::to_string(line.size()) + " columns, not the 269 of a .dly line",
+                                              : std::to_string(line.size()) + (line.size() == 1 ? " column" : " columns") +
+                                                    ", not the 269 of a .dly line",
                      line);
         std::string_view station = line.substr(0, 11);
         if (!all_code_chars(station)) bad_line(input_, 1, 11, "malformed station id", station);
