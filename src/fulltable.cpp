@@ -1,7 +1,8 @@
 // fulltable: ranks every window of the year (start day 1 to 365 by duration
 // 1 to 365 days) of one region's daily series against the years since 1895
-// and writes the region's ranks-all table into the output directory set at
-// build time.
+// and writes the region's ranks-all table into the table directory: the one
+// named by RANKS_ALL_DIR when that is set and not empty, else the output
+// directory set at build time.
 //
 // The table is written into a temporary file beside its target, created
 // before any input is read (so a missing or read-only directory fails at
@@ -9,12 +10,14 @@
 // fails on its input or on a write leaves an earlier table as it was.
 #include <unistd.h>
 
+#include <cstdlib>
 #include <cstring>
 
 #include "core/daily_series.hpp"
 #include "core/failure.hpp"
 #include "core/ranks_all_table.hpp"
 #include "core/record.hpp"
+#include "core/table_directory.hpp"
 
 #ifndef FULLTABLE_OUTPUT_DIR
 #error "FULLTABLE_OUTPUT_DIR must name the output directory, ending in /"
@@ -46,7 +49,8 @@ int fulltable(int argc, char** argv) {
     // A slash would put the table under another name or directory.
     if (region.find('/') != std::string::npos)
         throw failure("argument 1: region code " + quoted(region) + " holds a '/'");
-    replacement_file table(ranks_all_name(output_dir, region));
+    const std::string dir = table_directory(std::getenv(table_directory_variable), output_dir);
+    replacement_file table(ranks_all_name(dir, region));
 
     line_reader input(STDIN_FILENO, "standard input");
     daily_series series = read_daily_series(input, store_last_year);
