@@ -15,6 +15,7 @@
 
 #include "core/daily_series.hpp"
 #include "core/failure.hpp"
+#include "core/options.hpp"
 #include "core/ranks_all_table.hpp"
 #include "core/record.hpp"
 #include "core/table_directory.hpp"
@@ -62,6 +63,20 @@ int fulltable(int argc, char** argv) {
     return 0;
 }
 
+const core::program_help help = {
+    "fulltable RG < SERIES",
+    "Ranks every window of the year (start day 1 to 365 by duration 1 to 365\n"
+    "days) of a region's daily series on standard input (1895 to 2016) against\n"
+    "every year since 1895, and writes the ranks-all table RG_ranks_all.txt\n"
+    "(266,450 lines, two per window) into the table directory. The table is\n"
+    "put in place only once it is complete.\n",
+    "  RG  region code: the first two characters (a shorter one is padded with\n"
+    "      blanks); it may not hold a '/'\n",
+    "  RANKS_ALL_DIR  the table directory, which must exist; when unset or\n"
+    "                 empty, the directory fixed at build time:\n"
+    "                 " FULLTABLE_OUTPUT_DIR "\n",
+};
+
 }  // namespace
 
-int main(int argc, char** argv) { return core::run_program("fulltable", fulltable, argc, argv); }
+int main(int argc, char** argv) { return core::run_program("fulltable", help, fulltable, argc, argv); }

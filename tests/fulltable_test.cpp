@@ -359,6 +359,10 @@ TEST(TableDirectory, RanksAllDirTakesThePlaceOfTheBuiltInOne) {
     EXPECT_EQ(list_dir(dir), std::vector<std::string>{"Q6_ranks_all.txt"});
     EXPECT_EQ(read_file(dir + "/Q6_ranks_all.txt"), "an earlier table\n");
 
+    // fulltable --help names the variable and the built-in directory.
+    r = run(program("fulltable_testdir"), {"--help"}, "");
+    EXPECT_NE(r.out.find("RANKS_ALL_DIR"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find(table_dir), std::string::npos) << r.out;
 }
 
 TEST(TableDirectory, RefusedBeforeTheInputIsRead) {
