@@ -3,6 +3,7 @@
 // before the two options existed.
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -84,3 +85,10 @@ TEST(Options, OtherArgumentsAsBefore) {
     }
 }
 
+TEST(Options, EveryProgramHasAManualPageAndEveryPageARow) {
+    std::set<std::string> pages, rows;
+    for (const std::string& f : list_dir(std::string(SUITE_SOURCE_DIR) + "/man"))
+        if (ends_with(f, ".1")) pages.insert(f.substr(0, f.size() - 2));
+    for (const program_row& p : programs) rows.insert(p.name);
+    EXPECT_EQ(pages, rows) << "each program needs a row above and a page man/PROGRAM.1";
+}
