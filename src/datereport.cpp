@@ -7,6 +7,7 @@
 #include "core/calendar.hpp"
 #include "core/daily_series.hpp"
 #include "core/failure.hpp"
+#include "core/options.hpp"
 #include "core/record.hpp"
 #include "core/status_files.hpp"
 #include "core/window.hpp"
@@ -57,6 +58,20 @@ int datereport(int argc, char** argv) {
     return 0;
 }
 
+const core::program_help help = {
+    "datereport YY MM DD REGION < SERIES",
+    "Ranks the periods of the eleven standard durations (1 day to 1 year) that\n"
+    "end on the date YY MM DD among the same periods of every year since 1895,\n"
+    "from a region's daily series on standard input, and writes the rank file\n"
+    "REGION_ranks_CCYYMMDD.txt and the series file REGION_ts_CCYYMMDD.txt\n"
+    "(CCYYMMDD: today's date) into the current directory. A blank argument\n"
+    "prints the usage line and reads nothing.\n",
+    "  YY      year, 1895 to 2020 (its first four characters)\n"
+    "  MM      month, 1 to 12 (its first two characters)\n"
+    "  DD      day of the month (its first two characters)\n"
+    "  REGION  the start of both file names; may hold a directory part\n",
+};
+
 }  // namespace
 
-int main(int argc, char** argv) { return core::run_program("datereport", datereport, argc, argv); }
+int main(int argc, char** argv) { return core::run_program("datereport", help, datereport, argc, argv); }

@@ -1,7 +1,8 @@
 // fulltable: ranks every window of the year (start day 1 to 365 by duration
 // 1 to 365 days) of one region's daily series against the years since 1895
-// and writes the region's ranks-all table into the output directory set at
-// build time.
+// and writes the region's ranks-all table into the table directory: the one
+// named by RANKS_ALL_DIR when that is set and not empty, else the output
+// directory set at build time.
 //
 // The table is written into a temporary file beside its target, created
 // before any input is read (so a missing or read-only directory fails at
@@ -9,12 +10,15 @@
 // fails on its input or on a write leaves an earlier table as it was.
 #include <unistd.h>
 
+#include <cstdlib>
 #include <cstring>
 
 #include "core/daily_series.hpp"
 #include "core/failure.hpp"
+#include "core/options.hpp"
 #include "core/ranks_all_table.hpp"
 #include "core/record.hpp"
+#include "core/table_directory.hpp"
 
 #ifndef FULLTABLE_OUTPUT_DIR
 #error "FULLTABLE_OUTPUT_DIR must name the output directory, ending in /"
@@ -46,7 +50,8 @@ int fulltable(int argc, char** argv) {
     // A slash would put the table under another name or directory.
     if (region.find('/') != std::string::npos)
         throw failure("argument 1: region code " + quoted(region) + " holds a '/'");
-    replacement_file table(ranks_all_name(output_dir, region));
+    const std::string dir = table_directory(std::getenv(table_directory_variable), output_dir);
+    replacement_file table(ranks_all_name(dir, region));
 
     line_reader input(STDIN_FILENO, "standard input");
     daily_series series = read_daily_series(input, store_last_year);
@@ -58,6 +63,20 @@ int fulltable(int argc, char** argv) {
     return 0;
 }
 
+const core::program_help help = {
+    "fulltable RG < SERIES",
+    "Ranks every window of the year (start day 1 to 365 by duration 1 to 365\n"
+    "days) of a region's daily series on standard input (1895 to 2016) against\n"
+    "every year since 1895, and writes the ranks-all table RG_ranks_all.txt\n"
+    "(266,450 lines, two per window) into the table directory. The table is\n"
+    "put in place only once it is complete.\n",
+    "  RG  region code: the first two characters (a shorter one is padded with\n"
+    "      blanks); it may not hold a '/'\n",
+    "  RANKS_ALL_DIR  the table directory, which must exist; when unset or\n"
+    "                 empty, the directory fixed at build time:\n"
+    "                 " FULLTABLE_OUTPUT_DIR "\n",
+};
+
 }  // namespace
 
-int main(int argc, char** argv) { return core::run_program("fulltable", fulltable, argc, argv); }
+int main(int argc, char** argv) { return core::run_program("fulltable", help, fulltable, argc, argv); }

@@ -6,6 +6,7 @@
 #include "core/calendar.hpp"
 #include "core/daily_series.hpp"
 #include "core/failure.hpp"
+#include "core/options.hpp"
 #include "core/record.hpp"
 #include "core/window.hpp"
 
@@ -38,6 +39,18 @@ int nowreport(int, char**) {
     return 0;
 }
 
+const core::program_help help = {
+    "nowreport < SERIES",
+    "Ranks the periods of the eighteen standard durations (1 day to 1 year)\n"
+    "that end on the last day of a region's daily series, read on standard\n"
+    "input, among the same periods of every year since 1895, and prints one\n"
+    "table on standard output: a header line, then for each duration the\n"
+    "number of years ranked, the rank (1 = coldest), the percentile, the mean,\n"
+    "its anomaly and the lowest and highest means on record. Other arguments\n"
+    "are ignored.\n",
+    "",
+};
+
 }  // namespace
 
-int main(int argc, char** argv) { return core::run_program("nowreport", nowreport, argc, argv); }
+int main(int argc, char** argv) { return core::run_program("nowreport", help, nowreport, argc, argv); }

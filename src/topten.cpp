@@ -7,6 +7,7 @@
 #include "core/calendar.hpp"
 #include "core/extremes.hpp"
 #include "core/failure.hpp"
+#include "core/options.hpp"
 #include "core/record.hpp"
 #include "core/table_reader.hpp"
 
@@ -59,6 +60,19 @@ int topten(int argc, char** argv) {
     end_run();
 }
 
+const program_help help = {
+    PROGRAM " D < TABLE",
+    "Reads a region's ranks-all table, as fulltable writes it, on standard\n"
+    "input and prints the ten warmest and the ten coldest periods of D days:\n"
+    "the warmest (coldest) year of the window of each start day, ordered by\n"
+    "mean, each listed with its mean, its year and the date it starts.\n"
+#if defined(TOPTEN_TRACE)
+    "This build also writes a line before and after every table line it reads.\n"
+#endif
+    "A blank argument prints the usage line and reads nothing.\n",
+    "  D  duration in days, 1 to 365 (its first five characters)\n",
+};
+
 }  // namespace
 
-int main(int argc, char** argv) { return core::run_program(PROGRAM, topten, argc, argv); }
+int main(int argc, char** argv) { return core::run_program(PROGRAM, help, topten, argc, argv); }

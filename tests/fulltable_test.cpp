@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <csignal>
 #include <random>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <string>
 #include <unistd.h>
@@ -313,4 +314,93 @@ TEST(Fulltable, ASignalRemovesTheTemporaryTable) {
     EXPECT_EQ(temp_count(), 0);
     EXPECT_EQ(read_file(target), "an earlier table\n");
     ::unlink(target.c_str());
+}
+
+namespace {
+
+run_result fulltable_in(const std::string& ranks_all_dir, const std::vector<std::string>& args,
+                        const std::string& input, const std::string& input_file = "") {
+    run_options o;
+    o.env = {{"RANKS_ALL_DIR", ranks_all_dir}};
+    o.input_file = input_file;
+    return run(program("fulltable_testdir"), args, input, o);
+}
+
+}  // namespace
+
+TEST(TableDirectory, RanksAllDirTakesThePlaceOfTheBuiltInOne) {
+    const std::string input = daily_line(1896, 1, 1, 10.0, 0.0);
+    // A value without its trailing slash; the region code rules stay, so
+    // "--helpx" is the region "--".
+    const std::string dir = scratch_dir();
+    run_result r = fulltable_in(dir, {"--helpx"}, input);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(list_dir(dir), std::vector<std::string>{"--_ranks_all.txt"});
+    std::string table = read_file(dir + "/--_ranks_all.txt");
+    EXPECT_EQ(table.size(), 377293200u);
+    EXPECT_EQ(table.substr(0, 15), "    1    1    2");
+    table.clear();
+    ::unlink((dir + "/--_ranks_all.txt").c_str());
+    // Other tests write into the built-in directory at the same time, so
+    // only this test's names are looked for there.
+    for (const std::string& n : list_dir(table_dir)) EXPECT_EQ(n.find("--_ranks_all"), std::string::npos) << n;
+
+    // An empty value is no value: the built-in directory.
+    ASSERT_EQ(fulltable_in("", {"Q5"}, input).status, 0);
+    EXPECT_TRUE(file_exists(table_dir + "Q5_ranks_all.txt"));
+    ::unlink((table_dir + "Q5_ranks_all.txt").c_str());
+
+    // A failed run leaves the earlier table in that directory as it was.
+    write_file(dir + "/Q6_ranks_all.txt", "an earlier table\n");
+    r = fulltable_in(dir, {"Q6"}, input + "1900  1  2    1x.0000\n");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "fulltable: standard input, line 2, columns 11-21: malformed real field '    1x.0000'\n");
+    EXPECT_EQ(list_dir(dir), std::vector<std::string>{"Q6_ranks_all.txt"});
+    EXPECT_EQ(read_file(dir + "/Q6_ranks_all.txt"), "an earlier table\n");
+
+    // fulltable --help names the variable and the built-in directory.
+    r = run(program("fulltable_testdir"), {"--help"}, "");
+    EXPECT_NE(r.out.find("RANKS_ALL_DIR"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find(table_dir), std::string::npos) << r.out;
+}
+
+TEST(TableDirectory, RefusedBeforeTheInputIsRead) {
+    // Standard input is a directory, so getting as far as reading it would
+    // fail with another message.
+    const std::string dir = scratch_dir();
+    write_file(dir + "/plain", "");
+    // The longest directory that leaves room for the file name (1,008
+    // characters with the slash that is added), and one character more:
+    // five nested parts under the scratch directory, the first filling up.
+    ASSERT_LE(dir.size(), 201u) << "TMPDIR too long for this test";
+    const std::string first(202 - dir.size(), 'd');
+    std::string longest = dir + "/" + first;
+    ASSERT_EQ(::mkdir(longest.c_str(), 0755), 0);
+    for (int i = 0; i < 4; ++i) {
+        longest += "/" + std::string(200, 'd');
+        ASSERT_EQ(::mkdir(longest.c_str(), 0755), 0);
+    }
+    ASSERT_EQ(longest.size(), 1007u);
+    struct refused {
+        std::string value, args0, err;
+    } cases[] = {
+        {dir + "/missing", "Q7", "fulltable: cannot use RANKS_ALL_DIR '" + dir + "/missing/': No such file or directory\n"},
+        {dir + "/plain", "Q7", "fulltable: cannot use RANKS_ALL_DIR '" + dir + "/plain/': Not a directory\n"},
+        {longest + "x", "Q7",
+         "fulltable: RANKS_ALL_DIR '" + longest.substr(0, 80) +
+             "...' is 1009 characters long, more than the 1008 that the table's file name leaves room for\n"},
+        {dir, "Q/", "fulltable: argument 1: region code 'Q/' holds a '/'\n"},
+        // Accepted: the run gets as far as its input.
+        {longest, "Q7", "fulltable: cannot read standard input: Is a directory\n"},
+    };
+    for (const refused& c : cases) {
+        SCOPED_TRACE(c.value);
+        run_result r = fulltable_in(c.value, {c.args0}, "", scratch_dir());
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err, c.err);
+    }
+    EXPECT_EQ(list_dir(dir), (std::vector<std::string>{first, "plain"}));
+    EXPECT_TRUE(list_dir(longest).empty());
+    for (const std::string& n : list_dir(table_dir)) EXPECT_EQ(n.find("Q7_ranks_all"), std::string::npos) << n;
 }

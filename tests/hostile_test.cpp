@@ -172,6 +172,8 @@ TEST(Faults, StandardStreamsClosedFullOrADirectory) {
         {"nowreport, stdout closed", {"nowreport"}, closed_out, "nowreport: cannot write standard output: Bad file descriptor\n"},
         {"nowreport, stdout full", {"nowreport"}, full_out, "nowreport: cannot write standard output: No space left on device\n"},
         {"usage line, stdout full", {"datereport"}, full_out, "datereport: cannot write standard output: No space left on device\n"},
+        {"--help, stdout full", {"fulltable", "--help"}, full_out, "fulltable: cannot write standard output: No space left on device\n"},
+        {"--version, stdout closed", {"topten", "--version"}, closed_out, "topten: cannot write standard output: Bad file descriptor\n"},
         {"topten usage, stdout closed", {"topten"}, closed_out, "topten: cannot write standard output: Bad file descriptor\n"},
         {"nowreport, stdin closed", {"nowreport"}, closed_in, "nowreport: cannot read standard input: Bad file descriptor\n"},
         {"nowreport, stdin a directory", {"nowreport"}, dir_in, "nowreport: cannot read standard input: Is a directory\n"},

@@ -34,6 +34,12 @@ struct cleanup {
     }
 } cleanup_at_exit;
 
+// A RANKS_ALL_DIR that a developer keeps in the shell would move the tables
+// of every fulltable the tests start; only the tests that set it get it.
+struct clear_environment {
+    clear_environment() { ::unsetenv("RANKS_ALL_DIR"); }
+} clear_environment_at_start;
+
 }  // namespace
 
 std::string program(const std::string& name) { return std::string(SUITE_BIN_DIR) + "/" + name; }
@@ -100,6 +106,7 @@ run_result run(const std::string& prog, const std::vector<std::string>& args, co
         ::dup2(err, 2);
         if (options.close_stdin) ::close(0);
         if (options.close_stdout) ::close(1);
+        for (const auto& [name, value] : options.env) ::setenv(name.c_str(), value.c_str(), 1);
         if (options.file_size_limit >= 0) {
             struct rlimit rl;
             rl.rlim_cur = rl.rlim_max = static_cast<rlim_t>(options.file_size_limit);

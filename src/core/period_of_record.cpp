@@ -86,6 +86,12 @@ void run_period_of_record(const date& requested, const output_names& names, day_
     files.commit();
 }
 
+const char* const region_report_arguments =
+    "  YY      year (its first four characters)\n"
+    "  MM      month, 1 to 12 (its first two characters)\n"
+    "  DD      day of the month (its first two characters)\n"
+    "  REGION  the start of both file names; may hold a directory part\n";
+
 void run_region_report(int argc, char** argv, day_rule rule) {
     std::vector<std::string> args = take_arguments(argc, argv, 4);
     check_usage(args, {1, 2, 3, 4}, "USAGE: <YY> <MM> <DD> <STATE/REGION> < Input File");

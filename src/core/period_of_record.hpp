@@ -38,6 +38,9 @@ void write_period_of_record(daily_series& series, const date& requested, day_rul
 // `names`, writes them and puts them in place.
 void run_period_of_record(const date& requested, const output_names& names, day_rule rule);
 
+// The arguments of such a report, as its --help lists them.
+extern const char* const region_report_arguments;
+
 // The whole run of a report that takes year, month, day and region
 // (spanreport, highreport, lowreport): the usage check on all four, the
 // date read and checked, the files region_ranks and region_ts.
