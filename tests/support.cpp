@@ -105,6 +105,7 @@ run_result run(const std::string& prog, const std::vector<std::string>& args, co
             rl.rlim_cur = rl.rlim_max = static_cast<rlim_t>(options.file_size_limit);
             ::setrlimit(RLIMIT_FSIZE, &rl);
         }
+        for (const std::string& e : options.env) ::putenv(const_cast<char*>(e.c_str()));
         std::vector<char*> argv;
         argv.push_back(const_cast<char*>(prog.c_str()));
         for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
