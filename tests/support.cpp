@@ -80,7 +80,7 @@ std::vector<std::string> list_dir(const std::string& path) {
 }
 
 run_result run(const std::string& prog, const std::vector<std::string>& args, const std::string& input,
-               const run_options& options) {
+               const run_options& options, const std::vector<std::string>& env) {
     std::string tmp = scratch_dir();
     std::string in_path = options.input_file.empty() ? tmp + "/stdin" : options.input_file;
     if (options.input_file.empty()) write_file(in_path, input);
@@ -105,7 +105,7 @@ run_result run(const std::string& prog, const std::vector<std::string>& args, co
             rl.rlim_cur = rl.rlim_max = static_cast<rlim_t>(options.file_size_limit);
             ::setrlimit(RLIMIT_FSIZE, &rl);
         }
-        for (const std::string& e : options.env) ::putenv(const_cast<char*>(e.c_str()));
+        for (const std::string& e : env) ::putenv(const_cast<char*>(e.c_str()));
         std::vector<char*> argv;
         argv.push_back(const_cast<char*>(prog.c_str()));
         for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));

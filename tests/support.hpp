@@ -28,10 +28,10 @@ struct run_options {
     long file_size_limit = -1;  // RLIMIT_FSIZE in bytes, when not negative
     bool close_stdin = false;   // start the program with descriptor 0 closed
     bool close_stdout = false;  // start the program with descriptor 1 closed
-    std::vector<std::string> env;  // NAME=VALUE settings added to the environment
 };
+// `env` holds NAME=VALUE settings added to the program's environment.
 run_result run(const std::string& prog, const std::vector<std::string>& args, const std::string& input,
-               const run_options& options = {});
+               const run_options& options = {}, const std::vector<std::string>& env = {});
 
 // A fresh, empty scratch directory for one test, removed at exit.
 std::string scratch_dir();

@@ -134,8 +134,11 @@ const rgb not_ranked_colour = hex_colour(0xb0b0b0);
 bool map_layout::window_at(int x, int y, int& start_day, int& duration) const {
     if (x < plot_x || x >= plot_x + plot_w || y < plot_y || y >= plot_y + plot_h) return false;
     start_day = (x - plot_x) / 3 + 1;
-    double u = (plot_y + plot_h - (y + 0.5)) / plot_h;
-    int k = static_cast<int>(std::floor(std::exp(u * log_span)));
+    // The duration whose band holds the pixel's top edge: near the top a
+    // band is thinner than a pixel, and this way the top row still shows
+    // the whole year.
+    double u = static_cast<double>(plot_y + plot_h - y) / plot_h;
+    int k = static_cast<int>(std::floor(std::exp(u * log_span) * (1 - 1e-12)));
     duration = k < 1 ? 1 : k > core::table_days ? core::table_days : k;
     return true;
 }

@@ -19,7 +19,7 @@ struct map_layout {
     int plot_x = 130, plot_y = 130, plot_w = 3 * core::table_days, plot_h = 960;
 
     // The window shown at pixel (x, y) of the picture; false outside the
-    // plot.
+    // plot. A pixel row shows the duration whose band holds its top edge.
     bool window_at(int x, int y, int& start_day, int& duration) const;
     // The picture's y of the middle of duration k's band.
     double duration_middle(int k) const;
