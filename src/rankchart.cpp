@@ -51,13 +51,11 @@ int rankchart(int argc, char** argv) {
     std::int32_t year = read_argument_number(year_text, year_field, 3);
     if (year < 1895 || year > 2020)
         throw failure("argument 3: year " + std::to_string(year) + " outside 1895 to 2020");
-    plot::image_format format = plot::output_format(output, 4);
-    plot::require_font();
-    replacement_file picture(output);
+    plot::picture_file picture(output, 4);
 
     line_reader input(STDIN_FILENO, "standard input");
     plot::window_ranks window = plot::read_window_ranks(input, start, duration, year);
-    plot::draw_window_chart(window, format, picture.out());
+    plot::draw_window_chart(window, picture.format(), picture.out());
     picture.commit();
     return 0;
 }

@@ -37,13 +37,11 @@ int rankmap(int argc, char** argv) {
     std::int32_t year = read_argument_number(year_text, year_field, 1);
     if (year < 1895 || year > 2020)
         throw failure("argument 1: year " + std::to_string(year) + " outside 1895 to 2020");
-    plot::image_format format = plot::output_format(output, 2);
-    plot::require_font();
-    replacement_file picture(output);
+    plot::picture_file picture(output, 2);
 
     line_reader input(STDIN_FILENO, "standard input");
     plot::rank_grid grid = plot::read_rank_grid(input, year);
-    plot::draw_rank_map(grid, format, picture.out());
+    plot::draw_rank_map(grid, picture.format(), picture.out());
     picture.commit();
     return 0;
 }

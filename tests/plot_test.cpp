@@ -466,3 +466,21 @@ TEST(Pictures, BadInputFailsWithOneLineAndLeavesAnEarlierPicture) {
         EXPECT_EQ(list_dir(dir), before) << what << ": a file made or left";
     }
 }
+
+TEST(Pictures, AFailedWriteFailsTheRunInEveryFormat) {
+    // The write fails inside cairo's output callback; the failure must come
+    // out as the run's message, with the earlier picture kept.
+    for (const char* name : {"map.png", "map.svg", "map.pdf"}) {
+        std::string dir = scratch_dir();
+        write_file(dir + "/" + name, "an earlier picture\n");
+        run_options o;
+        o.cwd = dir;
+        o.input_file = map_table();
+        o.file_size_limit = 10000;
+        run_result r = run(program("rankmap"), {"2000", name}, "", o);
+        EXPECT_EQ(r.status, 1) << name;
+        EXPECT_EQ(r.err, std::string("rankmap: cannot write ") + name + ": File too large\n");
+        EXPECT_EQ(read_file(dir + "/" + name), "an earlier picture\n");
+        EXPECT_EQ(list_dir(dir), std::vector<std::string>{name});
+    }
+}

@@ -65,6 +65,14 @@ void require_font() {
     if (!found) throw core::failure("no font found; install fonts-dejavu-core");
 }
 
+image_format picture_file::checked(const std::string& output, int index) {
+    image_format f = output_format(output, index);
+    require_font();
+    return f;
+}
+
+picture_file::picture_file(const std::string& output, int index) : format_(checked(output, index)), file_(output) {}
+
 rgb mix(const rgb& a, const rgb& b, double t) {
     return {a.r + (b.r - a.r) * t, a.g + (b.g - a.g) * t, a.b + (b.b - a.b) * t};
 }

@@ -28,6 +28,23 @@ image_format output_format(std::string_view output, int index);
 // finds a font file for the family the pictures use (or a fallback).
 void require_font();
 
+// The picture file of a run: the output name (argument `index`) checked
+// for its format, a font checked, and the temporary file beside it created,
+// in that order and before any input is read. `commit` renames it over the
+// output; a run that fails before leaves an earlier file as it was.
+class picture_file {
+public:
+    picture_file(const std::string& output, int index);
+    image_format format() const { return format_; }
+    core::out_stream& out() { return file_.out(); }
+    void commit() { file_.commit(); }
+
+private:
+    static image_format checked(const std::string& output, int index);
+    image_format format_;
+    core::replacement_file file_;
+};
+
 struct rgb {
     double r, g, b;
 };
