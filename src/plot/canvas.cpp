@@ -73,6 +73,11 @@ image_format picture_file::checked(const std::string& output, int index) {
 
 picture_file::picture_file(const std::string& output, int index) : format_(checked(output, index)), file_(output) {}
 
+picture_file::font_caches::~font_caches() {
+    cairo_debug_reset_static_data();
+    FcFini();
+}
+
 rgb mix(const rgb& a, const rgb& b, double t) {
     return {a.r + (b.r - a.r) * t, a.g + (b.g - a.g) * t, a.b + (b.b - a.b) * t};
 }
