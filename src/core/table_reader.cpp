@@ -1,5 +1,6 @@
 #include "core/table_reader.hpp"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -242,10 +243,13 @@ namespace {
 struct table_loader {
     line_reader& source;
     out_stream* trace;
-    duration_cells& cells;
+    table_cell_visitor& visitor;
     table_line_reader means{means_layout()};
     table_line_reader years{years_layout()};
     const layout& pair_line = pair_layout();
+    // The positions of the line being handed on.
+    float mean[table_positions] = {};
+    std::int32_t year[table_positions] = {};
 
     static const layout& means_layout() {
         static const layout l("(3i5,140f10.2)");
@@ -265,7 +269,7 @@ struct table_loader {
     }
 
     // Reads one line of the table and returns its start day, duration and
-    // count; stores its positions when it names a cell of the duration kept.
+    // count; hands its positions on when the visitor wants them.
     std::array<std::int32_t, 3> read_line(table_line_reader& reader, bool is_means) {
         std::string_view line;
         if (!source.next(line, static_cast<std::size_t>(reader.format().read_width()))) {
@@ -281,15 +285,14 @@ struct table_loader {
             throw failure(where() + ": start day " + std::to_string(j) + " outside 1 to 365");
         if (k < 1 || k > table_days)
             throw failure(where() + ": duration " + std::to_string(k) + " outside 1 to 365");
-        if (k == cells.duration) {
-            std::size_t at = static_cast<std::size_t>((j - 1) * table_positions);
-            cells.nyears[static_cast<std::size_t>(j)] = head[2];
+        table_line_cell cell{j, k, head[2], is_means, source.line_number()};
+        if (visitor.wants(cell)) {
             if (is_means) {
-                reader.reals(source, line, cells.rtmean.data() + at);
-                cells.has_means[static_cast<std::size_t>(j)] = true;
+                reader.reals(source, line, mean);
+                visitor.take_means(cell, mean);
             } else {
-                reader.integers(source, line, cells.yrank.data() + at);
-                cells.has_years[static_cast<std::size_t>(j)] = true;
+                reader.integers(source, line, year);
+                visitor.take_years(cell, year);
             }
         }
         return head;
@@ -308,6 +311,27 @@ struct table_loader {
     }
 };
 
+// Keeps the cells of one duration, each line placed by its own fields; both
+// lines set the count, so the later one stays.
+struct duration_keeper : table_cell_visitor {
+    duration_cells& cells;
+    explicit duration_keeper(duration_cells& c) : cells(c) {}
+
+    bool wants(const table_line_cell& cell) override { return cell.duration == cells.duration; }
+    void take_means(const table_line_cell& cell, const float* mean) override {
+        std::size_t j = static_cast<std::size_t>(cell.start_day);
+        std::copy(mean, mean + table_positions, cells.rtmean.begin() + static_cast<std::ptrdiff_t>((j - 1) * table_positions));
+        cells.nyears[j] = cell.nyears;
+        cells.has_means[j] = true;
+    }
+    void take_years(const table_line_cell& cell, const std::int32_t* year) override {
+        std::size_t j = static_cast<std::size_t>(cell.start_day);
+        std::copy(year, year + table_positions, cells.yrank.begin() + static_cast<std::ptrdiff_t>((j - 1) * table_positions));
+        cells.nyears[j] = cell.nyears;
+        cells.has_years[j] = true;
+    }
+};
+
 void check_cells(const duration_cells& cells, const std::string& name) {
     for (int j = 1; j <= table_days; ++j) {
         std::size_t i = static_cast<std::size_t>(j);
@@ -323,10 +347,8 @@ void check_cells(const duration_cells& cells, const std::string& name) {
 
 }  // namespace
 
-duration_cells read_ranks_all_table(line_reader& source, std::int32_t duration, out_stream* trace) {
-    duration_cells cells;
-    cells.duration = duration;
-    table_loader loader{source, trace, cells};
+void read_table_cells(line_reader& source, table_cell_visitor& visitor, out_stream* trace) {
+    table_loader loader{source, trace, visitor};
     try {
         loader.run();
     } catch (const failure&) {
@@ -334,6 +356,13 @@ duration_cells read_ranks_all_table(line_reader& source, std::int32_t duration, 
         if (trace) trace->flush();
         throw;
     }
+}
+
+duration_cells read_ranks_all_table(line_reader& source, std::int32_t duration, out_stream* trace) {
+    duration_cells cells;
+    cells.duration = duration;
+    duration_keeper keeper(cells);
+    read_table_cells(source, keeper, trace);
     check_cells(cells, source.name());
     return cells;
 }

@@ -1,5 +1,6 @@
 // Reading the ranks-all table back: every line checked field by field, and
-// the cells of one duration kept.
+// each line handed to a caller that keeps what it needs (for example the
+// cells of one duration).
 //
 // The table is 266,450 lines of 1,415 columns, 143 fields each. Almost every
 // field has the shape the writer gives it: a number right-justified after
@@ -80,6 +81,39 @@ struct duration_cells {
     float mean(int j, int p) const { return rtmean[static_cast<std::size_t>((j - 1) * table_positions + p - 1)]; }
     std::int32_t year(int j, int p) const { return yrank[static_cast<std::size_t>((j - 1) * table_positions + p - 1)]; }
 };
+
+// One line of the table as the whole-table pass hands it on: the cell its
+// own first two fields name, its count, which line of its pair it is, and
+// where it stands in the input.
+struct table_line_cell {
+    std::int32_t start_day = 0;
+    std::int32_t duration = 0;
+    std::int32_t nyears = 0;
+    bool means_line = true;  // else the years line of its pair
+    long long line = 0;      // line number in the source, from 1
+};
+
+// What the whole-table pass hands each line to, in file order.
+class table_cell_visitor {
+public:
+    virtual ~table_cell_visitor() = default;
+    // Whether the positions of this line are wanted. When they are, the pass
+    // reads them and calls `take_means` (a means line) or `take_years` (a
+    // years line), positions 1 to 140 at index 0 to 139.
+    virtual bool wants(const table_line_cell& cell) = 0;
+    virtual void take_means(const table_line_cell& cell, const float* mean) = 0;
+    virtual void take_years(const table_line_cell& cell, const std::int32_t* year) = 0;
+};
+
+// Reads the 266,450 lines of a ranks-all table from `source`, checking every
+// field of every line, and hands each line to `visitor`; lines after them
+// are not read. The trace, when given, is as for `read_ranks_all_table`.
+//
+// Failures: a malformed field; a line whose start day or duration lies
+// outside 1 to 365; a table that ends early (naming how many lines it had;
+// the trace written so far is flushed first); and whatever the visitor
+// throws.
+void read_table_cells(line_reader& source, table_cell_visitor& visitor, out_stream* trace);
 
 // Reads the 266,450 lines of a ranks-all table from `source`, checking every
 // field of every line and keeping the cells of `duration`; lines after them
