@@ -38,12 +38,16 @@ string(CONCAT CPACK_PACKAGE_DESCRIPTION
   "against the same period of every year since 1895: the status of the\n"
   "periods ending on a date (nowreport, datereport, spanreport, highreport,\n"
   "lowreport, elemreport), the table of every window of the year (fulltable)\n"
-  "and the ten warmest and coldest periods of a duration (topten).")
+  "and the ten warmest and coldest periods of a duration (topten); the import\n"
+  "of GHCN-Daily station files (ghcnimport); pictures of a year's ranks in\n"
+  "every window and of one window's years (rankmap, rankchart).")
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${WINDOW_RANKS_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 # Dependencies from the libraries the programs link (dpkg-shlibdeps).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# and the font the pictures are drawn with, which no library link names.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-dejavu-core")
 
 include(CPack)
