@@ -15,6 +15,7 @@
 #include "core/failure.hpp"
 #include "core/ranks_all_table.hpp"
 #include "core/record.hpp"
+#include "core/threads.hpp"
 
 #ifndef FULLTABLE_OUTPUT_DIR
 #error "FULLTABLE_OUTPUT_DIR must name the output directory, ending in /"
@@ -42,6 +43,7 @@ constexpr int store_last_year = 2016;
 
 int fulltable(int argc, char** argv) {
     using namespace core;
+    const int threads = thread_count("FULLTABLE_THREADS");
     std::string region = fixed_argument(argc, argv, 1, 2);
     // A slash would put the table under another name or directory.
     if (region.find('/') != std::string::npos)
@@ -52,8 +54,7 @@ int fulltable(int argc, char** argv) {
     daily_series series = read_daily_series(input, store_last_year);
     extend_next_year(series, series.last_date.year);
 
-    ranks_all_builder builder(series);
-    builder.write_table(table.out());
+    write_ranks_all_table(series, table, threads);
     table.commit();
     return 0;
 }

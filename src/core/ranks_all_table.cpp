@@ -1,7 +1,12 @@
 #include "core/ranks_all_table.hpp"
 
+#include <atomic>
 #include <cmath>
 #include <cstring>
+#include <exception>
+#include <mutex>
+#include <thread>
+#include <vector>
 
 #include "core/fields.hpp"
 
@@ -65,28 +70,45 @@ std::string ranks_all_name(std::string_view directory, std::string_view region) 
 
 void format_f10_2(char* out, float value) {
     float a = std::fabs(value);
-    bool negative = std::signbit(value);
-    // Below these bounds the field always fits (at most 7 integer digits, or
-    // 6 and a minus sign); beyond them, and for NaN and infinities, the
-    // general writer decides, asterisks included.
-    if (!(negative ? a < 1.0e6f : a < 1.0e7f)) {
+    // Below 10^6 the field always fits (at most 6 integer digits and a minus
+    // sign); beyond it, and for NaN and infinities, the general writer
+    // decides, asterisks included.
+    if (!(a < 1.0e6f)) {
         write_real_field(out, field_width, 2, value);
         return;
     }
     // a × 100 is exact in double (24 + 7 bits) and so is adding 0.5, so the
     // truncation rounds the exact value to hundredths, a tie away from zero.
-    std::uint64_t r = static_cast<std::uint64_t>(static_cast<double>(a) * 100.0 + 0.5);
-    std::uint32_t ip = static_cast<std::uint32_t>(r / 100);
-    std::uint32_t fp = static_cast<std::uint32_t>(r % 100);
-    std::memcpy(out, "          ", field_width);
-    char* q = out + field_width - 2;
-    std::memcpy(q, two_digits.text + 2 * fp, 2);
-    *--q = '.';
-    do {
-        *--q = static_cast<char>('0' + ip % 10);
-        ip /= 10;
-    } while (ip);
-    if (negative) *--q = '-';
+    const std::uint64_t r = static_cast<std::uint64_t>(static_cast<double>(a) * 100.0 + 0.5);
+    // The eight decimal digits of r (below 10^8), the most significant in
+    // the lowest byte: split into halves of four digits, then pairs, then
+    // single digits, each step a multiplication by a reciprocal.
+    std::uint64_t x = (r / 10000) | ((r % 10000) << 32);
+    std::uint64_t hundreds = ((x * 10486) >> 20) & 0x0000007F0000007FULL;
+    x = hundreds | ((x - hundreds * 100) << 16);
+    std::uint64_t tens = ((x * 103) >> 10) & 0x000F000F000F000FULL;
+    x = tens | ((x - tens * 10) << 8);
+    // Leading zeros of the integer part become blanks; the ones digit stays
+    // (0.25 is written 0.25).
+    int zeros = x == 0 ? 8 : __builtin_ctzll(x) / 8;
+    if (zeros > 5) zeros = 5;
+    const std::uint64_t blanks = (std::uint64_t{1} << (8 * zeros)) - 1;
+    const std::uint64_t digits = ((x | 0x3030303030303030ULL) & ~blanks) | (0x2020202020202020ULL & blanks);
+    // Column 1, then the six integer digits, the point and two decimals, as
+    // two whole stores (bytes stored one by one and read back as a word
+    // would stall the processor).
+    std::uint64_t head = 0x20 | ((digits & 0xFFFFFFFFFFFFULL) << 8) | (std::uint64_t{'.'} << 56);
+    if (std::signbit(value))
+        head = (head & ~(std::uint64_t{0xFF} << (8 * zeros))) | (std::uint64_t{'-'} << (8 * zeros));
+    const std::uint16_t tail = static_cast<std::uint16_t>(digits >> 48);
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    std::memcpy(out, &head, 8);
+    std::memcpy(out + 8, &tail, 2);
+#else
+    for (int i = 0; i < 8; ++i) out[i] = static_cast<char>(head >> (8 * i));
+    out[8] = static_cast<char>(tail);
+    out[9] = static_cast<char>(tail >> 8);
+#endif
 }
 
 void format_means_line(char* out, int j, int k, int nyears, const float* mean) {
@@ -118,55 +140,83 @@ void format_years_line(char* out, int j, int k, int nyears, const std::int32_t* 
 }
 
 ranks_all_builder::ranks_all_builder(const daily_series& series)
-    : series_(series),
-      last_year_(series.last_date.year),
+    : last_year_(series.last_date.year),
       last_day_(series.last_day_of_year),
       years_(series.last_date.year - (first_year - 1)) {
     if (years_ > max_positions) years_ = max_positions;
     if (years_ > series.last_year() - (first_year - 1)) years_ = series.last_year() - (first_year - 1);
     if (years_ < 0) years_ = 0;
+    const std::size_t slots = 2 * table_days;  // a window reaches slot 729 at most
+    tmax_by_day_.assign(slots * static_cast<std::size_t>(years_), missing);
+    tmin_by_day_.assign(slots * static_cast<std::size_t>(years_), missing);
+    for (int y = 0; y < years_; ++y) {
+        const float* hi = series.tmax_row(first_year + y);
+        const float* lo = series.tmin_row(first_year + y);
+        for (std::size_t d = 1; d < slots; ++d) {
+            tmax_by_day_[d * static_cast<std::size_t>(years_) + static_cast<std::size_t>(y)] = hi[d];
+            tmin_by_day_[d * static_cast<std::size_t>(years_) + static_cast<std::size_t>(y)] = lo[d];
+        }
+    }
 }
+
+namespace {
+
+constexpr int year_bits = 8;  // a year index, 0 to 139
+static_assert(max_positions <= 1 << year_bits, "year index must fit its bits");
+
+// A key that orders as (stretch, mean, year) does: the stretch in the high
+// bits, then the mean's bits mapped so that unsigned order is numeric order,
+// then the year index. `mean` is not a NaN; adding 0.0 turns -0.0 into 0.0,
+// since the two are equal means and must keep chronological order.
+std::uint64_t rank_key(int stretch, float mean, int year) {
+    float m = mean + 0.0f;
+    std::uint32_t b;
+    std::memcpy(&b, &m, sizeof b);
+    b = (b & 0x80000000u) ? ~b : (b | 0x80000000u);
+    return (static_cast<std::uint64_t>(stretch) << (32 + year_bits)) |
+           (static_cast<std::uint64_t>(b) << year_bits) | static_cast<std::uint64_t>(year);
+}
+
+int key_year(std::uint64_t key) { return static_cast<int>(key & ((1u << year_bits) - 1)); }
+
+}  // namespace
 
 void ranks_all_builder::rank(int n) {
     // Stretch number of each year: how many NaN entries come before it.
     int nans = 0;
+    std::array<std::int32_t, max_positions> stretch;
     for (int y = 0; y < n; ++y) {
-        nan_[static_cast<std::size_t>(y)] = std::isnan(mean_[static_cast<std::size_t>(y)]);
-        stretch_[static_cast<std::size_t>(y)] = nans;
-        if (nan_[static_cast<std::size_t>(y)]) ++nans;
+        bool nan = std::isnan(mean_[static_cast<std::size_t>(y)]);
+        nan_[static_cast<std::size_t>(y)] = nan;
+        stretch[static_cast<std::size_t>(y)] = nans;
+        nans += nan;
     }
-    // Keep the previous order of the years still in the list, then add the
-    // years that have just got a mean, and sort by (stretch, mean, year).
+    // Keep the previous order of the years still in the list, with their
+    // new keys, then add the years that have just got a mean, and sort.
     int kept = 0;
     listed_.fill(false);
     for (int i = 0; i < ordered_; ++i) {
-        std::int32_t y = order_[static_cast<std::size_t>(i)];
+        int y = key_year(order_[static_cast<std::size_t>(i)]);
         if (y < n && !nan_[static_cast<std::size_t>(y)]) {
-            order_[static_cast<std::size_t>(kept++)] = y;
+            order_[static_cast<std::size_t>(kept++)] =
+                rank_key(stretch[static_cast<std::size_t>(y)], mean_[static_cast<std::size_t>(y)], y);
             listed_[static_cast<std::size_t>(y)] = true;
         }
     }
-    for (int y = 0; y < n; ++y)
-        if (!nan_[static_cast<std::size_t>(y)] && !listed_[static_cast<std::size_t>(y)])
-            order_[static_cast<std::size_t>(kept++)] = y;
+    if (kept + nans < n)
+        for (int y = 0; y < n; ++y)
+            if (!nan_[static_cast<std::size_t>(y)] && !listed_[static_cast<std::size_t>(y)])
+                order_[static_cast<std::size_t>(kept++)] =
+                    rank_key(stretch[static_cast<std::size_t>(y)], mean_[static_cast<std::size_t>(y)], y);
     ordered_ = kept;
-
-    auto before = [this](std::int32_t a, std::int32_t b) {
-        std::int32_t sa = stretch_[static_cast<std::size_t>(a)], sb = stretch_[static_cast<std::size_t>(b)];
-        if (sa != sb) return sa < sb;
-        float ma = mean_[static_cast<std::size_t>(a)], mb = mean_[static_cast<std::size_t>(b)];
-        if (ma < mb) return true;
-        if (mb < ma) return false;
-        return a < b;  // equal means (0.0 and -0.0 included) keep chronological order
-    };
     for (int i = 1; i < kept; ++i) {
-        std::int32_t y = order_[static_cast<std::size_t>(i)];
+        std::uint64_t key = order_[static_cast<std::size_t>(i)];
         int p = i;
-        while (p > 0 && before(y, order_[static_cast<std::size_t>(p - 1)])) {
+        while (p > 0 && order_[static_cast<std::size_t>(p - 1)] > key) {
             order_[static_cast<std::size_t>(p)] = order_[static_cast<std::size_t>(p - 1)];
             --p;
         }
-        order_[static_cast<std::size_t>(p)] = y;
+        order_[static_cast<std::size_t>(p)] = key;
     }
 
     // A NaN entry stays at its own position, with -999.0 for its mean; the
@@ -177,31 +227,34 @@ void ranks_all_builder::rank(int n) {
             cell_mean_[static_cast<std::size_t>(p)] = missing;
             cell_year_[static_cast<std::size_t>(p)] = first_year + p;
         } else {
-            std::int32_t y = order_[static_cast<std::size_t>(next++)];
+            int y = key_year(order_[static_cast<std::size_t>(next++)]);
             cell_mean_[static_cast<std::size_t>(p)] = mean_[static_cast<std::size_t>(y)];
             cell_year_[static_cast<std::size_t>(p)] = first_year + y;
         }
     }
 }
 
-void ranks_all_builder::write_start_day(int j, out_stream& out) {
+void ranks_all_builder::format_start_day(int j, char* out) {
     sum_.fill(0.0f);
     count_.fill(0);
     ordered_ = 0;
     const int years = years_;
     for (int k = 1; k <= table_days; ++k) {
-        const int d = j + k - 1;
+        const std::size_t d = static_cast<std::size_t>(j + k - 1);
         // Day d joins every year's running sum, exactly as the direct sum of
-        // window (j, k) would add it last.
+        // window (j, k) would add it last. Written without a branch, so the
+        // compiler may take several years in one vector instruction; each
+        // year's sum still gets the same single-precision operations.
+        const float* hi = tmax_by_day_.data() + d * static_cast<std::size_t>(years);
+        const float* lo = tmin_by_day_.data() + d * static_cast<std::size_t>(years);
+        float* sum = sum_.data();
+        std::int32_t* count = count_.data();
         for (int y = 0; y < years; ++y) {
-            float hi = series_.tmax_row(first_year + y)[d];
-            if (hi > present_above) {
-                float lo = series_.tmin_row(first_year + y)[d];
-                float both = hi + lo;
-                float half = 0.5f * both;
-                sum_[static_cast<std::size_t>(y)] = sum_[static_cast<std::size_t>(y)] + half;
-                ++count_[static_cast<std::size_t>(y)];
-            }
+            float both = hi[y] + lo[y];
+            float half = 0.5f * both;
+            bool counted = hi[y] > present_above;
+            sum[y] = counted ? sum[y] + half : sum[y];
+            count[y] += counted ? 1 : 0;
         }
         const int e = end_year(j, k, last_year_, last_day_);
         const int nyears = e - (first_year - 1);
@@ -211,17 +264,53 @@ void ranks_all_builder::write_start_day(int j, out_stream& out) {
                 sum_[static_cast<std::size_t>(y)] / static_cast<float>(count_[static_cast<std::size_t>(y)]);
         rank(n);
 
-        char* line = out.reserve(2 * (table_line_length + 1));
+        char* line = out + static_cast<std::size_t>(k - 1) * 2 * (table_line_length + 1);
         format_means_line(line, j, k, nyears, cell_mean_.data());
         line[table_line_length] = '\n';
         format_years_line(line + table_line_length + 1, j, k, nyears, cell_year_.data());
         line[2 * table_line_length + 1] = '\n';
-        out.advance(2 * (table_line_length + 1));
     }
 }
 
-void ranks_all_builder::write_table(out_stream& out) {
-    for (int j = 1; j <= table_days; ++j) write_start_day(j, out);
+void ranks_all_builder::write_start_day(int j, out_stream& out) {
+    std::vector<char> block(start_day_bytes);
+    format_start_day(j, block.data());
+    out.write(std::string_view(block.data(), block.size()));
+}
+
+void write_ranks_all_table(const daily_series& series, replacement_file& file, int threads) {
+    std::atomic<int> next_day{1};
+    std::atomic<bool> stop{false};
+    std::mutex error_lock;
+    std::exception_ptr error;
+    auto work = [&] {
+        try {
+            ranks_all_builder builder(series);
+            std::vector<char> block(start_day_bytes);
+            while (!stop.load(std::memory_order_relaxed)) {
+                int j = next_day.fetch_add(1);
+                if (j > table_days) break;
+                builder.format_start_day(j, block.data());
+                file.write_at(std::string_view(block.data(), block.size()),
+                              static_cast<std::uint64_t>(j - 1) * start_day_bytes);
+            }
+        } catch (...) {
+            std::lock_guard<std::mutex> hold(error_lock);
+            if (!error) error = std::current_exception();
+            stop = true;
+        }
+    };
+    std::vector<std::thread> helpers;
+    for (int t = 1; t < threads; ++t) {
+        try {
+            helpers.emplace_back(work);
+        } catch (...) {
+            break;  // the system refuses another thread: those started do the work
+        }
+    }
+    work();
+    for (std::thread& h : helpers) h.join();
+    if (error) std::rethrow_exception(error);
 }
 
 }  // namespace core
