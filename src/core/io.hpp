@@ -135,8 +135,9 @@ public:
 
     out_stream& out() { return *out_; }
     // Writes `bytes` at `offset` of the temporary file, past the buffered
-    // stream; several threads may call it at once. A failed write is a
-    // `failure`, and so is every call after one, which then writes nothing.
+    // stream, and starts writing them to the device; several threads may
+    // call it at once. A failed write is a `failure`, and so is every call
+    // after one, which then writes nothing.
     void write_at(std::string_view bytes, std::uint64_t offset);
     // Flushes and syncs the temporary file, closes it, renames it over the
     // target and syncs the directory; a failure in any step fails the run.

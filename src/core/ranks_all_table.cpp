@@ -32,6 +32,28 @@ struct two_digit_table {
 };
 constexpr two_digit_table two_digits;
 
+// The first eight columns of an f10.2 field whose integer part is below
+// 1,000: blanks, the minus sign of a negative value, the integer digits
+// and the point ("    12.", "   -12.", "     0."), by sign and integer part.
+struct small_field_heads {
+    char text[2][1000][8];
+    constexpr small_field_heads() : text() {
+        for (int negative = 0; negative < 2; ++negative)
+            for (int ip = 0; ip < 1000; ++ip) {
+                char* t = text[negative][ip];
+                for (int c = 0; c < 7; ++c) t[c] = ' ';
+                t[7] = '.';
+                int c = 6, v = ip;
+                do {
+                    t[c--] = static_cast<char>('0' + v % 10);
+                    v /= 10;
+                } while (v);
+                if (negative) t[c] = '-';
+            }
+    }
+};
+constexpr small_field_heads small_heads;
+
 // The filler of every position of a line: "   -999.00" or "      -999".
 struct filler_line {
     char means[max_positions * field_width];
@@ -80,6 +102,12 @@ void format_f10_2(char* out, float value) {
     // a × 100 is exact in double (24 + 7 bits) and so is adding 0.5, so the
     // truncation rounds the exact value to hundredths, a tie away from zero.
     const std::uint64_t r = static_cast<std::uint64_t>(static_cast<double>(a) * 100.0 + 0.5);
+    if (r < 100000) {
+        // Every mean of a temperature: two table copies.
+        std::memcpy(out, small_heads.text[std::signbit(value) ? 1 : 0][r / 100], 8);
+        std::memcpy(out + 8, two_digits.text + 2 * (r % 100), 2);
+        return;
+    }
     // The eight decimal digits of r (below 10^8), the most significant in
     // the lowest byte: split into halves of four digits, then pairs, then
     // single digits, each step a multiplication by a reciprocal.
