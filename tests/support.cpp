@@ -100,6 +100,7 @@ run_result run(const std::string& prog, const std::vector<std::string>& args, co
         ::dup2(err, 2);
         if (options.close_stdin) ::close(0);
         if (options.close_stdout) ::close(1);
+        for (const auto& [name, value] : options.env) ::setenv(name.c_str(), value.c_str(), 1);
         if (options.file_size_limit >= 0) {
             struct rlimit rl;
             rl.rlim_cur = rl.rlim_max = static_cast<rlim_t>(options.file_size_limit);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace test_support {
@@ -28,6 +29,8 @@ struct run_options {
     long file_size_limit = -1;  // RLIMIT_FSIZE in bytes, when not negative
     bool close_stdin = false;   // start the program with descriptor 0 closed
     bool close_stdout = false;  // start the program with descriptor 1 closed
+    // Environment variables set for the program, name and value.
+    std::vector<std::pair<std::string, std::string>> env;
 };
 run_result run(const std::string& prog, const std::vector<std::string>& args, const std::string& input,
                const run_options& options = {});
