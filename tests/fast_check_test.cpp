@@ -57,7 +57,7 @@ bool integers_only(const core::layout& format) {
 
 bool operator==(const outcome& a, const outcome& b) {
     return a.error == b.error && a.head == b.head && a.integers == b.integers && a.reals.size() == b.reals.size() &&
-           std::memcmp(a.reals.data(), b.reals.data(), a.reals.size() * sizeof(float)) == 0;
+           (a.reals.empty() || std::memcmp(a.reals.data(), b.reals.data(), a.reals.size() * sizeof(float)) == 0);
 }
 
 outcome general(const core::layout& format, const std::string& line) {
