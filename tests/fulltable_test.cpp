@@ -262,6 +262,21 @@ TEST(RanksAllFormat, LinesMatchTheGeneralWriter) {
     }
 }
 
+// Every hundredth from -1,100.00 to 1,100.00 and the floats on either side
+// of it (the rounding boundaries, the edge of the table of field heads at
+// 1,000, -0.00), against the general writer.
+TEST(RanksAllFormat, MeansAcrossTheTemperatureRangeMatchTheGeneralWriter) {
+    for (int i = -110000; i <= 110000; ++i) {
+        const float v = static_cast<float>(i) / 100.0f;
+        for (float x : {v, std::nextafter(v, -INFINITY), std::nextafter(v, INFINITY), v + 0.005f, v - 0.005f}) {
+            char fast[10], general[10];
+            core::format_f10_2(fast, x);
+            core::write_real_field(general, 10, 2, x);
+            ASSERT_EQ(std::string(fast, 10), std::string(general, 10)) << x;
+        }
+    }
+}
+
 namespace {
 
 const std::string table_dir = std::string(SUITE_BIN_DIR) + "/test-tables/datasets/daily_anomalies/by_state/ranks/results_all/";

@@ -33,10 +33,13 @@ class line_reader {
 public:
     // Reads from an open descriptor, from its current offset; `name` names
     // the source in diagnostics. A regular file is mapped `map_window` bytes
-    // at a time (rounded up to whole pages; 0 never maps); from its end as
-    // it was when reading began, and for any other descriptor, the reader
-    // reads at most `buffer_size` bytes at once. The tests and the fuzz
-    // targets make both small so lines cross refills and windows.
+    // at a time (rounded up to whole pages; 0: never mapped), up to the size
+    // it had when the reader was made. What it has gained since, and any
+    // other descriptor (a pipe, a terminal, a file the system will not map),
+    // is read with read(2), at most `buffer_size` bytes at a time. The tests
+    // and the fuzz targets make both small so lines cross refills and
+    // windows. (A mapped file cut short by another process while it is read
+    // ends the run with SIGBUS, as with any program that maps its input.)
     line_reader(int fd, std::string name, std::size_t buffer_size = 128 << 10,
                 std::size_t map_window = 4 << 20);
     // Reads one line held in memory (a command-line argument, a test text).

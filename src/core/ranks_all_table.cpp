@@ -92,51 +92,34 @@ std::string ranks_all_name(std::string_view directory, std::string_view region) 
 
 void format_f10_2(char* out, float value) {
     float a = std::fabs(value);
-    // Below 10^6 the field always fits (at most 6 integer digits and a minus
-    // sign); beyond it, and for NaN and infinities, the general writer
-    // decides, asterisks included.
-    if (!(a < 1.0e6f)) {
+    bool negative = std::signbit(value);
+    // Below these bounds the field always fits (at most 7 integer digits, or
+    // 6 and a minus sign); beyond them, and for NaN and infinities, the
+    // general writer decides, asterisks included.
+    if (!(negative ? a < 1.0e6f : a < 1.0e7f)) {
         write_real_field(out, field_width, 2, value);
         return;
     }
     // a × 100 is exact in double (24 + 7 bits) and so is adding 0.5, so the
     // truncation rounds the exact value to hundredths, a tie away from zero.
-    const std::uint64_t r = static_cast<std::uint64_t>(static_cast<double>(a) * 100.0 + 0.5);
-    if (r < 100000) {
-        // Every mean of a temperature: two table copies.
-        std::memcpy(out, small_heads.text[std::signbit(value) ? 1 : 0][r / 100], 8);
-        std::memcpy(out + 8, two_digits.text + 2 * (r % 100), 2);
+    std::uint64_t r = static_cast<std::uint64_t>(static_cast<double>(a) * 100.0 + 0.5);
+    std::uint32_t ip = static_cast<std::uint32_t>(r / 100);
+    std::uint32_t fp = static_cast<std::uint32_t>(r % 100);
+    if (ip < 1000) {
+        // Any mean of temperatures: two copies from tables, no digit loop.
+        std::memcpy(out, small_heads.text[negative ? 1 : 0][ip], 8);
+        std::memcpy(out + 8, two_digits.text + 2 * fp, 2);
         return;
     }
-    // The eight decimal digits of r (below 10^8), the most significant in
-    // the lowest byte: split into halves of four digits, then pairs, then
-    // single digits, each step a multiplication by a reciprocal.
-    std::uint64_t x = (r / 10000) | ((r % 10000) << 32);
-    std::uint64_t hundreds = ((x * 10486) >> 20) & 0x0000007F0000007FULL;
-    x = hundreds | ((x - hundreds * 100) << 16);
-    std::uint64_t tens = ((x * 103) >> 10) & 0x000F000F000F000FULL;
-    x = tens | ((x - tens * 10) << 8);
-    // Leading zeros of the integer part become blanks; the ones digit stays
-    // (0.25 is written 0.25).
-    int zeros = x == 0 ? 8 : __builtin_ctzll(x) / 8;
-    if (zeros > 5) zeros = 5;
-    const std::uint64_t blanks = (std::uint64_t{1} << (8 * zeros)) - 1;
-    const std::uint64_t digits = ((x | 0x3030303030303030ULL) & ~blanks) | (0x2020202020202020ULL & blanks);
-    // Column 1, then the six integer digits, the point and two decimals, as
-    // two whole stores (bytes stored one by one and read back as a word
-    // would stall the processor).
-    std::uint64_t head = 0x20 | ((digits & 0xFFFFFFFFFFFFULL) << 8) | (std::uint64_t{'.'} << 56);
-    if (std::signbit(value))
-        head = (head & ~(std::uint64_t{0xFF} << (8 * zeros))) | (std::uint64_t{'-'} << (8 * zeros));
-    const std::uint16_t tail = static_cast<std::uint16_t>(digits >> 48);
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-    std::memcpy(out, &head, 8);
-    std::memcpy(out + 8, &tail, 2);
-#else
-    for (int i = 0; i < 8; ++i) out[i] = static_cast<char>(head >> (8 * i));
-    out[8] = static_cast<char>(tail);
-    out[9] = static_cast<char>(tail >> 8);
-#endif
+    std::memcpy(out, "          ", field_width);
+    char* q = out + field_width - 2;
+    std::memcpy(q, two_digits.text + 2 * fp, 2);
+    *--q = '.';
+    do {
+        *--q = static_cast<char>('0' + ip % 10);
+        ip /= 10;
+    } while (ip);
+    if (negative) *--q = '-';
 }
 
 void format_means_line(char* out, int j, int k, int nyears, const float* mean) {
