@@ -30,7 +30,7 @@ struct run_options {
     bool close_stdin = false;   // start the program with descriptor 0 closed
     bool close_stdout = false;  // start the program with descriptor 1 closed
     // Environment variables set for the program, name and value.
-    std::vector<std::pair<std::string, std::string>> env;
+    std::vector<std::pair<std::string, std::string>> env = {};
 };
 run_result run(const std::string& prog, const std::vector<std::string>& args, const std::string& input,
                const run_options& options = {});

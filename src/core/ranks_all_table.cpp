@@ -290,6 +290,12 @@ void ranks_all_builder::write_start_day(int j, out_stream& out) {
 }
 
 void write_ranks_all_table(const daily_series& series, replacement_file& file, int threads) {
+    // Each thread holds about 1.7 MB (its block and its copy of the series
+    // by day), and beyond a few threads the writes, which the kernel copies
+    // into the file one at a time, set the pace: eight keep the run within
+    // 20 MB on a machine of any size.
+    constexpr int max_threads = 8;
+    if (threads > max_threads) threads = max_threads;
     std::atomic<int> next_day{1};
     std::atomic<bool> stop{false};
     std::mutex error_lock;

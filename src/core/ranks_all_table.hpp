@@ -89,8 +89,9 @@ private:
 };
 
 // Ranks every window of `series` and writes the whole table into `file`,
-// each start day's block at its own offset, with `threads` threads (fewer
-// when the system refuses to start more) that take start days in turn. A
+// each start day's block at its own offset, with `threads` threads (at most
+// eight, and fewer when the system refuses to start more) that take start
+// days in turn. A
 // failed write in any thread fails the run with its message; no write
 // starts after it, and the other threads stop at their next start day.
 void write_ranks_all_table(const daily_series& series, replacement_file& file, int threads);
