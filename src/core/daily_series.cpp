@@ -1,9 +1,11 @@
 #include "core/daily_series.hpp"
 
+#include <array>
+#include <string_view>
+
 #include "core/calendar.hpp"
 #include "core/failure.hpp"
 #include "core/layout.hpp"
-#include "core/record.hpp"
 #include "core/table_reader.hpp"
 
 namespace core {

@@ -104,7 +104,6 @@ __attribute__((target("avx2"))) inline byte_classes classify64_avx2(const char* 
     }
     return c;
 }
-
 #endif
 
 void set_bit(std::vector<field_shape_word>& rows, std::uint64_t field_shape_word::*row, std::size_t column0) {
@@ -230,10 +229,13 @@ bool shape_ok_portable(const field_shape_word* rows, std::size_t words, const ch
     SHAPE_CHECK_WORDS(classify64_portable);
 }
 #if defined(__SSE2__)
-bool shape_ok_sse2(const field_shape_word* rows, std::size_t words, const char* line, const char* tail) { SHAPE_CHECK_WORDS(classify64_sse2); }
+bool shape_ok_sse2(const field_shape_word* rows, std::size_t words, const char* line, const char* tail) {
+    SHAPE_CHECK_WORDS(classify64_sse2);
+}
 #endif
 #if defined(WINDOW_RANKS_AVX2)
-__attribute__((target("avx2"))) bool shape_ok_avx2(const field_shape_word* rows, std::size_t words, const char* line, const char* tail) {
+__attribute__((target("avx2"))) bool shape_ok_avx2(const field_shape_word* rows, std::size_t words, const char* line,
+                                                  const char* tail) {
     SHAPE_CHECK_WORDS(classify64_avx2);
 }
 #endif
