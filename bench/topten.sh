@@ -4,16 +4,19 @@
 # ratio and topten's peak resident memory.
 #
 #   bench/topten.sh [build-dir] [table-file] [runs]
-# Without a table file, a complete table of random cells is made with
-# build/make_table.
+# Without a table file, fulltable makes one from a full 1895-2016 series of
+# build/make_series (build/make_table makes a table of random cells instead).
 set -euo pipefail
 build=${1:-build}
 table=${2:-}
 runs=${3:-9}
 if [ -z "$table" ]; then
-  table=$(mktemp)
-  trap 'rm -f "$table"' EXIT
-  "$build/make_table" > "$table"
+  series=$(mktemp)
+  dir=$(grep '^FULLTABLE_OUTPUT_DIR:' "$build/CMakeCache.txt" | cut -d= -f2-)
+  table="${dir}BT_ranks_all.txt"
+  trap 'rm -f "$series" "$table"' EXIT
+  "$build/make_series" --missing-tmax 0.01 > "$series"
+  "$build/fulltable" BT < "$series"
 fi
 
 now() { date +%s.%N; }

@@ -2,10 +2,12 @@
 //
 // Input: the first byte is a control byte (bit 0: last stored year 2016,
 // as the table builder stores, instead of 2020; bits 1-6: the read buffer
-// size, 1 to 64 bytes, of a descriptor reader), the rest is the daily input.
+// size, 1 to 64 bytes, of a descriptor reader; bit 7: the descriptor loader
+// maps the file instead of reading it), the rest is the daily input.
 // Checked:
-// - a text source, a descriptor read through a tiny buffer and a plain
-//   split of the whole text give the same lines;
+// - a text source, a descriptor read through a tiny buffer, a descriptor
+//   mapped a page at a time from an offset that puts a page boundary inside
+//   the text, and a plain split of the whole text give the same lines;
 // - read_daily_series gives a series or a failure with a one-line message,
 //   the same from both sources;
 // - a loaded series holds exactly what a simple reference loader stores
@@ -34,19 +36,24 @@ using namespace fuzz_ref;
 
 namespace {
 
-// A descriptor that reads back `text`: an anonymous in-memory file.
-int descriptor_of(std::string_view text) {
+// A descriptor that reads back `text` from its offset: an anonymous
+// in-memory file holding `skip` other bytes before the text.
+int descriptor_of(std::string_view text, std::size_t skip = 0) {
     int fd = memfd_create("fuzz-daily", 0);
     check(fd >= 0, "memfd_create");
+    std::string all = std::string(skip, 'p') + std::string(text);
     std::size_t done = 0;
-    while (done < text.size()) {
-        ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+    while (done < all.size()) {
+        ssize_t n = ::write(fd, all.data() + done, all.size() - done);
         check(n > 0, "write to memfd");
         done += static_cast<std::size_t>(n);
     }
-    check(::lseek(fd, 0, SEEK_SET) == 0, "lseek");
+    check(::lseek(fd, static_cast<off_t>(skip), SEEK_SET) == static_cast<off_t>(skip), "lseek");
     return fd;
 }
+
+// Bytes before the text so that a page boundary falls inside it.
+std::size_t skip_for(std::string_view text) { return 4096 - text.size() / 2 % 4096; }
 
 std::vector<std::string> lines_of(core::line_reader& r, std::size_t keep) {
     std::vector<std::string> out;
@@ -64,8 +71,19 @@ void check_lines(std::string_view text, std::size_t buffer, std::size_t keep) {
     core::line_reader t = core::line_reader::from_text(text, "text");
     check(lines_of(t, keep) == want, "text source lines differ from a plain split");
     int fd = descriptor_of(text);
-    core::line_reader d(fd, "descriptor", buffer);
-    check(lines_of(d, keep) == want, "descriptor lines differ from a plain split");
+    {
+        core::line_reader d(fd, "descriptor", buffer, 0);
+        check(lines_of(d, keep) == want, "descriptor lines differ from a plain split");
+    }
+    ::close(fd);
+    const std::size_t skip = skip_for(text);
+    fd = descriptor_of(text, skip);
+    {
+        core::line_reader m(fd, "mapped", buffer, 1);
+        check(lines_of(m, keep) == want, "mapped lines differ from a plain split");
+    }
+    // Left after the lines handed out, as reading them would leave it.
+    check(::lseek(fd, 0, SEEK_CUR) == static_cast<off_t>(skip + text.size()), "offset after mapped lines");
     ::close(fd);
 }
 
@@ -141,9 +159,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     core::line_reader from_text = core::line_reader::from_text(text, "standard input");
     loaded a = load(from_text, last_year);
-    int fd = descriptor_of(text);
-    core::line_reader from_fd(fd, "standard input", buffer);
-    loaded b = load(from_fd, last_year);
+    const bool mapped = (data[0] & 128) != 0;
+    int fd = mapped ? descriptor_of(text, skip_for(text)) : descriptor_of(text);
+    loaded b;
+    {
+        core::line_reader from_fd(fd, "standard input", buffer, mapped ? 1 : 0);
+        b = load(from_fd, last_year);
+    }
     ::close(fd);
     check(a.series.has_value() == b.series.has_value() && a.message == b.message,
           "text source and descriptor load differently");

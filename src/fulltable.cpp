@@ -19,6 +19,7 @@
 #include "core/ranks_all_table.hpp"
 #include "core/record.hpp"
 #include "core/table_directory.hpp"
+#include "core/threads.hpp"
 
 #ifndef FULLTABLE_OUTPUT_DIR
 #error "FULLTABLE_OUTPUT_DIR must name the output directory, ending in /"
@@ -46,6 +47,7 @@ constexpr int store_last_year = 2016;
 
 int fulltable(int argc, char** argv) {
     using namespace core;
+    const int threads = thread_count("FULLTABLE_THREADS");
     std::string region = fixed_argument(argc, argv, 1, 2);
     // A slash would put the table under another name or directory.
     if (region.find('/') != std::string::npos)
@@ -57,8 +59,7 @@ int fulltable(int argc, char** argv) {
     daily_series series = read_daily_series(input, store_last_year);
     extend_next_year(series, series.last_date.year);
 
-    ranks_all_builder builder(series);
-    builder.write_table(table.out());
+    write_ranks_all_table(series, table, threads);
     table.commit();
     return 0;
 }
@@ -74,7 +75,9 @@ const core::program_help help = {
     "      blanks); it may not hold a '/'\n",
     "  RANKS_ALL_DIR  the table directory, which must exist; when unset or\n"
     "                 empty, the directory fixed at build time:\n"
-    "                 " FULLTABLE_OUTPUT_DIR "\n",
+    "                 " FULLTABLE_OUTPUT_DIR "\n"
+    "  FULLTABLE_THREADS  at most this many threads (a positive whole number);\n"
+    "                 when unset or empty, the cores available (up to 8)\n",
 };
 
 }  // namespace

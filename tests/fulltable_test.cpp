@@ -6,8 +6,10 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <fstream>
 #include <csignal>
 #include <random>
 #include <sys/stat.h>
@@ -19,7 +21,9 @@
 #include "core/daily_series.hpp"
 #include "core/fields.hpp"
 #include "core/ranks_all_table.hpp"
+#include "core/failure.hpp"
 #include "core/record.hpp"
+#include "core/threads.hpp"
 #include "core/window.hpp"
 #include "support.hpp"
 
@@ -167,6 +171,53 @@ TEST(RanksAllBuilder, FullRecordSample) {
     expect_start_days_match(s, {1, 365});
 }
 
+namespace {
+
+bool same_file(const std::string& a, const std::string& b) {
+    std::ifstream fa(a, std::ios::binary), fb(b, std::ios::binary);
+    std::vector<char> ba(1 << 20), bb(1 << 20);
+    for (;;) {
+        fa.read(ba.data(), static_cast<std::streamsize>(ba.size()));
+        fb.read(bb.data(), static_cast<std::streamsize>(bb.size()));
+        if (fa.gcount() != fb.gcount()) return false;
+        if (std::memcmp(ba.data(), bb.data(), static_cast<std::size_t>(fa.gcount())) != 0) return false;
+        if (fa.gcount() == 0) return true;
+    }
+}
+
+}  // namespace
+
+// The whole table as the threaded writer gives it, with 1, 2 and 3 threads,
+// the same file byte for byte, and every window of it as the simple rules
+// give it: a series with gaps, a stretch of NaN entries (1901), tied years
+// (1898 repeats 1897) and every nyears case (last date 15 August 1903).
+TEST(RanksAllTable, ThreadedWriterMatchesTheSimpleRules) {
+    core::daily_series s = load(generated_input(1903, 8, 15, 13));
+    std::string dir = scratch_dir();
+    auto build = [&](int threads) {
+        std::string target = dir + "/T" + std::to_string(threads) + "_ranks_all.txt";
+        core::replacement_file f(target);
+        core::write_ranks_all_table(s, f, threads);
+        f.commit();
+        return target;
+    };
+    const std::string one = build(1);
+    for (int threads : {2, 3}) {
+        std::string other = build(threads);
+        EXPECT_TRUE(same_file(one, other)) << threads << " threads";
+        ::unlink(other.c_str());
+    }
+    std::ifstream table(one, std::ios::binary);
+    std::string got(2 * 1416, '\0');
+    for (int j = 1; j <= 365; ++j)
+        for (int k = 1; k <= 365; ++k) {
+            ASSERT_TRUE(table.read(&got[0], static_cast<std::streamsize>(got.size()))) << "window " << j << "," << k;
+            ASSERT_EQ(got, reference_window(s, j, k)) << "window " << j << "," << k;
+        }
+    EXPECT_EQ(table.peek(), std::char_traits<char>::eof());
+    ::unlink(one.c_str());
+}
+
 TEST(RanksAllFormat, LinesMatchTheGeneralWriter) {
     static const core::layout means("(3i5,140f10.2)"), years("(3i5,140i10)");
     std::mt19937 rng(42);
@@ -209,6 +260,21 @@ TEST(RanksAllFormat, LinesMatchTheGeneralWriter) {
         core::format_years_line(&fb[0], round + 1, 365 - round, nyears, yv);
         ASSERT_EQ(fa, a) << "round " << round;
         ASSERT_EQ(fb, b) << "round " << round;
+    }
+}
+
+// Every hundredth from -1,100.00 to 1,100.00 and the floats on either side
+// of it (the rounding boundaries, the edge of the table of field heads at
+// 1,000, -0.00), against the general writer.
+TEST(RanksAllFormat, MeansAcrossTheTemperatureRangeMatchTheGeneralWriter) {
+    for (int i = -110000; i <= 110000; ++i) {
+        const float v = static_cast<float>(i) / 100.0f;
+        for (float x : {v, std::nextafter(v, -INFINITY), std::nextafter(v, INFINITY), v + 0.005f, v - 0.005f}) {
+            char fast[10], general[10];
+            core::format_f10_2(fast, x);
+            core::write_real_field(general, 10, 2, x);
+            ASSERT_EQ(std::string(fast, 10), std::string(general, 10)) << x;
+        }
     }
 }
 
@@ -403,4 +469,47 @@ TEST(TableDirectory, RefusedBeforeTheInputIsRead) {
     EXPECT_EQ(list_dir(dir), (std::vector<std::string>{first, "plain"}));
     EXPECT_TRUE(list_dir(longest).empty());
     for (const std::string& n : list_dir(table_dir)) EXPECT_EQ(n.find("Q7_ranks_all"), std::string::npos) << n;
+}
+
+// FULLTABLE_THREADS lowers the thread count below the cores available; a
+// value that is not a positive whole number is refused, before the table is
+// touched.
+TEST(Fulltable, ThreadCountFromTheEnvironment) {
+    const char* variable = "WINDOW_RANKS_TEST_THREADS";
+    const int cores = core::available_cores();
+    ASSERT_GE(cores, 1);
+    struct accepted {
+        const char* value;
+        int threads;
+    } good[] = {{nullptr, cores}, {"", cores}, {"1", 1}, {"0001", 1}, {"99999999999999999999999999", cores}};
+    for (const accepted& c : good) {
+        if (c.value)
+            ::setenv(variable, c.value, 1);
+        else
+            ::unsetenv(variable);
+        EXPECT_EQ(core::thread_count(variable), c.threads) << (c.value ? c.value : "unset");
+    }
+    for (const char* value : {"0", "000", "-1", "+2", " 2", "2 ", "two", "1.5", "2\n"}) {
+        ::setenv(variable, value, 1);
+        std::string what = "(no failure)";
+        try {
+            core::thread_count(variable);
+        } catch (const core::failure& e) {
+            what = e.what();
+        }
+        EXPECT_EQ(what, std::string("environment variable ") + variable + ": " + core::quoted(value) +
+                            " is not a positive whole number of threads");
+    }
+    ::unsetenv(variable);
+
+    const std::string target = table_dir + "Q8_ranks_all.txt";
+    write_file(target, "an earlier table\n");
+    run_options o;
+    o.env = {{"FULLTABLE_THREADS", "0"}};
+    run_result r = run(program("fulltable_testdir"), {"Q8"}, daily_line(1900, 1, 1, 10.0, 0.0), o);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "fulltable: environment variable FULLTABLE_THREADS: '0' is not a positive whole number of threads\n");
+    EXPECT_EQ(read_file(target), "an earlier table\n");
+    for (const std::string& n : list_dir(table_dir)) EXPECT_EQ(n.find(".Q8"), std::string::npos) << n;
+    ::unlink(target.c_str());
 }

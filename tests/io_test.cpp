@@ -1,10 +1,13 @@
 // Line input, checked output and replacement files.
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <fcntl.h>
 #include <functional>
 #include <limits>
 #include <random>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -250,4 +253,146 @@ TEST(ReplacementFile, ReplacesOnlyOnCommit) {
 
     std::string what = failure_text([&] { core::replacement_file f(dir + "/missing/table.txt"); });
     EXPECT_EQ(what.rfind("cannot create " + dir + "/missing/table.txt: ", 0), 0u) << what;
+}
+
+namespace {
+
+// The lines of `path` from byte `from` on, through a reader with the given
+// read buffer and mapping window; `stop_after` lines, or all of them. Also
+// gives the descriptor's offset once the reader is gone.
+std::vector<std::string> read_from(const std::string& path, off_t from, std::size_t buffer, std::size_t window,
+                                   std::size_t keep, off_t& offset_after,
+                                   std::size_t stop_after = std::numeric_limits<std::size_t>::max()) {
+    int fd = ::open(path.c_str(), O_RDONLY);
+    EXPECT_GE(fd, 0);
+    EXPECT_EQ(::lseek(fd, from, SEEK_SET), from);
+    std::vector<std::string> lines;
+    {
+        core::line_reader r(fd, "test file", buffer, window);
+        std::string_view line;
+        while (lines.size() < stop_after && r.next(line, keep)) lines.emplace_back(line);
+    }
+    offset_after = ::lseek(fd, 0, SEEK_CUR);
+    ::close(fd);
+    return lines;
+}
+
+}  // namespace
+
+// A regular file is mapped a window at a time: lines that cross windows,
+// a start in the middle of the file, windows of one page and more, and the
+// same lines from read(2); the descriptor is left after the lines handed
+// out, wherever the reader stopped.
+TEST(LineReader, MappedWindowsGiveTheLinesReadingGives) {
+    std::mt19937 gen(11);
+    std::string text;
+    while (text.size() < 40000) {
+        std::size_t len = gen() % 9 == 0 ? 4000 + gen() % 9000 : gen() % 150;
+        for (std::size_t i = 0; i < len; ++i) text += static_cast<char>('a' + gen() % 26);
+        if (gen() % 4 == 0) text += '\r';
+        text += '\n';
+    }
+    text += "last\r";
+    std::string path = test_support::scratch_dir() + "/mapped";
+    test_support::write_file(path, text);
+    for (off_t from : {off_t(0), off_t(1), off_t(4095), off_t(5000)}) {
+        const std::string rest = text.substr(static_cast<std::size_t>(from));
+        for (std::size_t keep : {std::size_t(70), whole}) {
+            const std::vector<std::string> want = expected_lines(rest, keep);
+            struct way {
+                std::size_t buffer, window;
+            } ways[] = {{7, 0}, {mib, 0}, {7, 1}, {7, 3 * 4096}, {mib, 4 * mib}};
+            for (const way& w : ways) {
+                std::string what = "from " + std::to_string(from) + " keep " + std::to_string(keep) + " buffer " +
+                                   std::to_string(w.buffer) + " window " + std::to_string(w.window);
+                off_t after = -1;
+                expect_same_lines(read_from(path, from, w.buffer, w.window, keep, after), want, what);
+                EXPECT_EQ(after, static_cast<off_t>(text.size())) << what;
+                std::vector<std::string> two = read_from(path, from, w.buffer, w.window, keep, after, 2);
+                ASSERT_EQ(two.size(), 2u) << what;
+                if (w.window) {  // reading ahead leaves read(2)'s offset anywhere
+                    std::size_t end = rest.find('\n', rest.find('\n') + 1) + 1;
+                    EXPECT_EQ(after, from + static_cast<off_t>(end)) << what;
+                }
+            }
+        }
+    }
+}
+
+// What a file gains after reading began is read too, and a line that ends
+// in it is one line: the mapping covers the size the file had, read(2)
+// takes over from there.
+TEST(LineReader, AFileThatGrowsWhileItIsRead) {
+    std::string path = test_support::scratch_dir() + "/growing";
+    test_support::write_file(path, "a\nb");
+    int fd = ::open(path.c_str(), O_RDONLY);
+    ASSERT_GE(fd, 0);
+    core::line_reader r(fd, "test file", 4, 1);
+    std::string_view line;
+    ASSERT_TRUE(r.next(line, whole));
+    EXPECT_EQ(line, "a");
+    int w = ::open(path.c_str(), O_WRONLY | O_APPEND);
+    ASSERT_EQ(::write(w, "c\nd\n", 4), 4);
+    ::close(w);
+    std::vector<std::string> rest;
+    while (r.next(line, whole)) rest.emplace_back(line);
+    EXPECT_EQ(rest, (std::vector<std::string>{"bc", "d"}));
+    EXPECT_EQ(r.line_number(), 3);
+    ::close(fd);
+}
+
+// Files of /proc claim a size of 0 and hold text all the same: read(2)
+// gets it.
+TEST(LineReader, FilesWhoseSizeSaysNothing) {
+    const std::string path = "/proc/self/mountinfo";
+    int fd = ::open(path.c_str(), O_RDONLY);
+    if (fd < 0) GTEST_SKIP() << path << " is not there";
+    std::vector<std::string> lines;
+    {
+        core::line_reader r(fd, path);
+        std::string_view line;
+        while (r.next(line, whole)) lines.emplace_back(line);
+    }
+    ::close(fd);
+    EXPECT_FALSE(lines.empty());
+    EXPECT_NE(lines.front().find(' '), std::string::npos);
+}
+
+// A failed positioned write fails with its message, and so does every call
+// after it, which writes nothing, even where a write would succeed: the
+// threads that write blocks of one file all stop at the first failure.
+TEST(ReplacementFile, AFailedWriteStopsEveryLaterWrite) {
+    std::string dir = test_support::scratch_dir();
+    std::string target = dir + "/table.txt";
+    struct rlimit old {};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    if (old.rlim_cur != RLIM_INFINITY && old.rlim_cur < 65536) GTEST_SKIP() << "a file-size limit is set already";
+    // Past the limit a write fails with EFBIG instead of the signal, as the
+    // programs arrange.
+    struct restore {
+        rlimit limit;
+        void (*handler)(int);
+        ~restore() {
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+            std::signal(SIGXFSZ, handler);
+        }
+    } guard{old, std::signal(SIGXFSZ, SIG_IGN)};
+    std::string past_limit, below_limit, commit, temporary;
+    {
+        core::replacement_file f(target);
+        f.write_at("abc", 0);
+        struct rlimit small = old;
+        small.rlim_cur = 4096;
+        ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+        past_limit = failure_text([&] { f.write_at("x", 8192); });
+        ::setrlimit(RLIMIT_FSIZE, &old);
+        below_limit = failure_text([&] { f.write_at("def", 0); });
+        commit = failure_text([&] { f.commit(); });
+        for (const std::string& n : test_support::list_dir(dir)) temporary += test_support::read_file(dir + "/" + n);
+    }
+    EXPECT_EQ(past_limit, "cannot write " + target + ": File too large");
+    EXPECT_EQ(below_limit, past_limit);
+    EXPECT_EQ(commit, past_limit);
+    EXPECT_EQ(temporary, "abc");
+    EXPECT_TRUE(test_support::list_dir(dir).empty());
 }

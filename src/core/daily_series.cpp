@@ -1,9 +1,12 @@
 #include "core/daily_series.hpp"
 
+#include <array>
+#include <string_view>
+
 #include "core/calendar.hpp"
 #include "core/failure.hpp"
 #include "core/layout.hpp"
-#include "core/record.hpp"
+#include "core/table_reader.hpp"
 
 namespace core {
 
@@ -23,10 +26,17 @@ namespace {
 
 daily_series read_daily_series(line_reader& input, int last_year) {
     static const layout daily_record("(i4,2i3,2f11.4,i5,i3,2f11.4,i5,i3)");
+    // Every field of every line is checked by the field rules, as reading
+    // the record would; a line in the usual shape of its fields (numbers
+    // right-justified, reals with their point and four decimals) takes the
+    // fast check of the fixed-field reader.
+    table_line_reader fields(daily_record);
+    const std::size_t width = static_cast<std::size_t>(daily_record.read_width());
     daily_series s(last_year);
-    record r;
-    while (read_record(input, daily_record, r)) {
-        std::int32_t year = r.integer(0), mon = r.integer(1), day = r.integer(2);
+    std::string_view line;
+    while (input.next(line, width)) {
+        const std::array<std::int32_t, 3> head = fields.check(input, line);
+        std::int32_t year = head[0], mon = head[1], day = head[2];
         if (year < first_year) continue;
         if (year > last_year)
             outside(input, "1-4", "year " + std::to_string(year) + " is after " +
@@ -36,8 +46,8 @@ daily_series read_daily_series(line_reader& input, int last_year) {
         if (d < 1 || d > 366)
             outside(input, "8-10", "day " + std::to_string(day) + " of month " + std::to_string(mon) +
                                        " gives day of year " + std::to_string(d) + ", not 1 to 366");
-        s.tmax(year, static_cast<int>(d)) = r.real(3);
-        s.tmin(year, static_cast<int>(d)) = r.real(7);
+        s.tmax(year, static_cast<int>(d)) = fields.real(input, line, 3);
+        s.tmin(year, static_cast<int>(d)) = fields.real(input, line, 7);
         s.last_date = date{year, mon, day};
         s.has_last_date = true;
     }

@@ -11,14 +11,20 @@
 // - the years are ordered by (mean, year) within each stretch between NaN
 //   entries, which is the exchange sort's order, with an insertion sort that
 //   starts from the previous duration's order, since that changes little;
+//   each entry is one integer key (stretch, mean, year) that orders as the
+//   triple does, so a comparison is a single instruction;
 // - the two line layouts are written by dedicated formatters that match the
-//   general record writer byte for byte.
+//   general record writer byte for byte;
+// - start days are independent and every start day's block of the file has
+//   the same length, so several threads rank and format start days at once
+//   and write each block at its own offset.
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/daily_series.hpp"
 #include "core/io.hpp"
@@ -32,6 +38,8 @@ constexpr long table_pairs = 365L * 365L; // windows, a means line and a years l
 constexpr int table_line_length = 1415;   // both layouts, without the line feed
 constexpr long table_lines = 2 * table_pairs;
 constexpr std::size_t table_name_field = 1024;
+// The 730 lines of one start day, line feeds included.
+constexpr std::size_t start_day_bytes = 2 * table_days * (table_line_length + 1);
 
 extern const char* const means_layout;  // "(3i5,140f10.2)"
 extern const char* const years_layout;  // "(3i5,140i10)"
@@ -53,28 +61,39 @@ class ranks_all_builder {
 public:
     explicit ranks_all_builder(const daily_series& series);
 
-    // Ranks windows (j, 1) to (j, 365) and writes their 730 lines. Start
-    // days are independent of each other.
+    // Ranks windows (j, 1) to (j, 365) and formats their 730 lines, line
+    // feeds included, into the `start_day_bytes` bytes at `out`. Start days
+    // are independent of each other.
+    void format_start_day(int j, char* out);
+    // The same lines, written to `out`.
     void write_start_day(int j, out_stream& out);
-
-    // Writes the whole table, start days 1 to 365.
-    void write_table(out_stream& out);
 
 private:
     void rank(int n);
 
-    const daily_series& series_;
     int last_year_, last_day_;
     int years_;  // years summed: 1895 to the last date's year
+    // TMAX and TMIN of day slot d for every year summed, year by year from
+    // index d * years_, so one day joins all the running sums in one sweep.
+    std::vector<float> tmax_by_day_, tmin_by_day_;
     std::array<float, max_positions> sum_{}, mean_{};
-    std::array<std::int32_t, max_positions> count_{}, stretch_{};
+    std::array<std::int32_t, max_positions> count_{};
     std::array<bool, max_positions> nan_{}, listed_{};
-    // Year indices of the non-NaN entries, in ranked order.
-    std::array<std::int32_t, max_positions> order_{};
+    // The keys of the non-NaN entries, in ranked order; the low bits of a
+    // key hold its year index.
+    std::array<std::uint64_t, max_positions> order_{};
     int ordered_ = 0;
     // The cell of the current window, positions 1 to 140.
     std::array<float, max_positions> cell_mean_{};
     std::array<std::int32_t, max_positions> cell_year_{};
 };
+
+// Ranks every window of `series` and writes the whole table into `file`,
+// each start day's block at its own offset, with `threads` threads (at most
+// eight, and fewer when the system refuses to start more) that take start
+// days in turn. A
+// failed write in any thread fails the run with its message; no write
+// starts after it, and the other threads stop at their next start day.
+void write_ranks_all_table(const daily_series& series, replacement_file& file, int threads);
 
 }  // namespace core

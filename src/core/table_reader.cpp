@@ -7,6 +7,12 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+// AVX2 through per-function target attributes, chosen at run time (GCC and
+// Clang on x86-64).
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#define WINDOW_RANKS_AVX2 1
+#include <immintrin.h>
+#endif
 
 #include "core/failure.hpp"
 #include "core/record.hpp"
@@ -40,8 +46,22 @@ struct byte_classes {
     std::uint64_t blank = 0, minus = 0, digit = 0, point = 0;
 };
 
+// The classes of 64 bytes, one bit per byte, the first byte in bit 0.
+byte_classes classify64_portable(const char* p) {
+    byte_classes c;
+    for (int b = 0; b < 64; ++b) {
+        std::uint64_t bit = std::uint64_t{1} << b;
+        char x = p[b];
+        if (x == ' ') c.blank |= bit;
+        else if (x == '-') c.minus |= bit;
+        else if (x == '.') c.point |= bit;
+        else if (is_digit(x)) c.digit |= bit;
+    }
+    return c;
+}
+
 #if defined(__SSE2__)
-byte_classes classify64(const char* p) {
+byte_classes classify64_sse2(const char* p) {
     const __m128i blank = _mm_set1_epi8(' ');
     const __m128i minus = _mm_set1_epi8('-');
     const __m128i point = _mm_set1_epi8('.');
@@ -61,23 +81,34 @@ byte_classes classify64(const char* p) {
     }
     return c;
 }
-#else
-byte_classes classify64(const char* p) {
+#endif
+
+#if defined(WINDOW_RANKS_AVX2)
+// The same in two 32-byte steps, for processors that have AVX2; chosen at
+// run time, so the build itself assumes no more than SSE2.
+__attribute__((target("avx2"))) inline byte_classes classify64_avx2(const char* p) {
+    const __m256i blank = _mm256_set1_epi8(' ');
+    const __m256i minus = _mm256_set1_epi8('-');
+    const __m256i point = _mm256_set1_epi8('.');
+    const __m256i zero = _mm256_set1_epi8('0');
+    const __m256i nine = _mm256_set1_epi8(9);
     byte_classes c;
-    for (int b = 0; b < 64; ++b) {
-        std::uint64_t bit = std::uint64_t{1} << b;
-        char x = p[b];
-        if (x == ' ') c.blank |= bit;
-        else if (x == '-') c.minus |= bit;
-        else if (x == '.') c.point |= bit;
-        else if (is_digit(x)) c.digit |= bit;
+    for (int q = 0; q < 2; ++q) {
+        __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32 * q));
+        __m256i t = _mm256_sub_epi8(x, zero);
+        __m256i d = _mm256_cmpeq_epi8(_mm256_min_epu8(t, nine), t);
+        unsigned shift = 32u * static_cast<unsigned>(q);
+        c.blank |= static_cast<std::uint64_t>(static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(x, blank)))) << shift;
+        c.minus |= static_cast<std::uint64_t>(static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(x, minus)))) << shift;
+        c.point |= static_cast<std::uint64_t>(static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(x, point)))) << shift;
+        c.digit |= static_cast<std::uint64_t>(static_cast<std::uint32_t>(_mm256_movemask_epi8(d))) << shift;
     }
     return c;
 }
 #endif
 
-void set_bit(std::vector<std::uint64_t>& row, std::size_t column0) {
-    row[column0 / 64] |= std::uint64_t{1} << (column0 % 64);
+void set_bit(std::vector<field_shape_word>& rows, std::uint64_t field_shape_word::*row, std::size_t column0) {
+    rows[column0 / 64].*row |= std::uint64_t{1} << (column0 % 64);
 }
 
 }  // namespace
@@ -126,8 +157,7 @@ bool fast_real_field(std::string_view text, int decimals, float& value) {
 
 table_line_reader::table_line_reader(const layout& format)
     : format_(format), width_(static_cast<std::size_t>(format.read_width())) {
-    words_ = (width_ + 63) / 64;
-    for (auto* row : {&start_, &digit_, &point_, &head_, &no_digit_, &all_}) row->assign(words_, 0);
+    rows_.assign((width_ + 63) / 64, field_shape_word{});
     const auto& fields = format.fields();
     if (fields.size() < 3) throw failure("internal: table layout " + format.text());
     for (std::size_t n = 0; n < fields.size(); ++n) {
@@ -137,13 +167,13 @@ table_line_reader::table_line_reader(const layout& format)
         if (n < 3 && f.kind != field_kind::integer) throw failure("internal: table layout " + format.text());
         std::size_t first = static_cast<std::size_t>(f.column - 1);
         std::size_t last = first + static_cast<std::size_t>(f.width) - 1;
-        for (std::size_t c = first; c <= last; ++c) set_bit(all_, c);
-        set_bit(start_, first);
+        for (std::size_t c = first; c <= last; ++c) set_bit(rows_, &field_shape_word::all, c);
+        set_bit(rows_, &field_shape_word::start, first);
         if (f.kind == field_kind::integer) {
             // blanks, a sign, at most nine digits, the last column a digit
-            for (std::size_t c = first; c <= last; ++c) set_bit(head_, c);
-            set_bit(digit_, last);
-            for (std::size_t c = first; c + 9 <= last; ++c) set_bit(no_digit_, c);
+            for (std::size_t c = first; c <= last; ++c) set_bit(rows_, &field_shape_word::head, c);
+            set_bit(rows_, &field_shape_word::digit, last);
+            for (std::size_t c = first; c + 9 <= last; ++c) set_bit(rows_, &field_shape_word::no_digit, c);
         } else {
             std::size_t d = static_cast<std::size_t>(f.decimals);
             if (f.decimals > 8 || static_cast<std::size_t>(f.width) < d + 2) {
@@ -151,46 +181,112 @@ table_line_reader::table_line_reader(const layout& format)
                 continue;
             }
             std::size_t pt = last - d;
-            for (std::size_t c = first; c < pt; ++c) set_bit(head_, c);
-            set_bit(point_, pt);
+            for (std::size_t c = first; c < pt; ++c) set_bit(rows_, &field_shape_word::head, c);
+            set_bit(rows_, &field_shape_word::point, pt);
             for (std::size_t c = pt - 1; c <= last; ++c)
-                if (c != pt) set_bit(digit_, c);
+                if (c != pt) set_bit(rows_, &field_shape_word::digit, c);
             // at most fifteen digits in all
-            for (std::size_t c = first; c + 15 < last; ++c) set_bit(no_digit_, c);
+            for (std::size_t c = first; c + 15 < last; ++c) set_bit(rows_, &field_shape_word::no_digit, c);
         }
     }
 }
 
-bool table_line_reader::line_has_usual_shape(std::string_view line) const {
-    if (!usable_ || line.size() != width_) return false;
-    // The line is copied into a buffer padded with blanks to whole words, so
-    // the classification never reads past it.
-    alignas(16) char buf[64 * 32];
-    if (words_ > 32) return false;
-    std::memcpy(buf, line.data(), width_);
-    std::memset(buf + width_, ' ', words_ * 64 - width_);
+namespace {
+
+// The shape rules for one word of 64 columns, given its byte classes; see
+// table_line_reader's bit rows. Returns the columns that break them.
+inline __attribute__((always_inline)) std::uint64_t bad_columns(const field_shape_word& r, const byte_classes& c,
+                                                                std::uint64_t& carry) {
+    std::uint64_t all = r.all;
+    std::uint64_t after_blank = (c.blank << 1) | carry;
+    carry = c.blank >> 63;
     std::uint64_t bad = 0;
-    std::uint64_t carry = 0;  // the blank bit of the previous column
-    for (std::size_t w = 0; w < words_; ++w) {
-        byte_classes c = classify64(buf + 64 * w);
-        std::uint64_t all = all_[w];
-        std::uint64_t after_blank = (c.blank << 1) | carry;
-        carry = c.blank >> 63;
-        // every column a blank, a minus sign, a digit or a point
-        bad |= all & ~(c.blank | c.minus | c.digit | c.point);
-        // points exactly where real fields have them
-        bad |= (c.point & all) ^ point_[w];
-        // the digits a field must have, none where it must not
-        bad |= digit_[w] & ~c.digit;
-        bad |= no_digit_[w] & c.digit;
-        // blanks and a sign only in the integer part, each at the start of
-        // the field or after a blank: so blanks come first, then a sign,
-        // then digits to the point or the field's end
-        std::uint64_t bm = (c.blank | c.minus) & all;
-        bad |= bm & ~head_[w];
-        bad |= bm & ~start_[w] & ~after_blank;
+    // every column a blank, a minus sign, a digit or a point
+    bad |= all & ~(c.blank | c.minus | c.digit | c.point);
+    // points exactly where real fields have them
+    bad |= (c.point & all) ^ r.point;
+    // the digits a field must have, none where it must not
+    bad |= r.digit & ~c.digit;
+    bad |= r.no_digit & c.digit;
+    // blanks and a sign only in the integer part, each at the start of the
+    // field or after a blank: so blanks come first, then a sign, then
+    // digits to the point or the field's end
+    std::uint64_t bm = (c.blank | c.minus) & all;
+    bad |= bm & ~r.head;
+    bad |= bm & ~r.start & ~after_blank;
+    return bad;
+}
+
+// Every word of the line but the last is classified where it lies; the last,
+// shorter one from `tail`, a copy padded with blanks.
+#define SHAPE_CHECK_WORDS(classify)                                              \
+    std::uint64_t bad = 0, carry = 0;                                            \
+    for (std::size_t w = 0; w + 1 < words; ++w)                                  \
+        bad |= bad_columns(rows[w], classify(line + 64 * w), carry);             \
+    bad |= bad_columns(rows[words - 1], classify(tail), carry);                  \
+    return bad == 0
+
+bool shape_ok_portable(const field_shape_word* rows, std::size_t words, const char* line, const char* tail) {
+    SHAPE_CHECK_WORDS(classify64_portable);
+}
+#if defined(__SSE2__)
+bool shape_ok_sse2(const field_shape_word* rows, std::size_t words, const char* line, const char* tail) {
+    SHAPE_CHECK_WORDS(classify64_sse2);
+}
+#endif
+#if defined(WINDOW_RANKS_AVX2)
+__attribute__((target("avx2"))) bool shape_ok_avx2(const field_shape_word* rows, std::size_t words, const char* line,
+                                                  const char* tail) {
+    SHAPE_CHECK_WORDS(classify64_avx2);
+}
+#endif
+#undef SHAPE_CHECK_WORDS
+
+byte_scan widest() {
+#if defined(WINDOW_RANKS_AVX2)
+    if (__builtin_cpu_supports("avx2")) return byte_scan::avx2;
+#endif
+#if defined(__SSE2__)
+    return byte_scan::sse2;
+#else
+    return byte_scan::portable;
+#endif
+}
+
+byte_scan& scan_in_use() {
+    static byte_scan scan = widest();
+    return scan;
+}
+
+}  // namespace
+
+byte_scan widest_byte_scan() { return widest(); }
+
+void use_byte_scan(byte_scan scan) {
+    if (static_cast<int>(scan) <= static_cast<int>(widest())) scan_in_use() = scan;
+}
+
+bool table_line_reader::line_has_usual_shape(std::string_view line) const {
+    const std::size_t words = rows_.size();
+    if (!usable_ || line.size() != width_ || words == 0) return false;
+    // The last word, padded with blanks so the classification never reads
+    // past the line.
+    alignas(64) char tail[64];
+    std::size_t last = (words - 1) * 64;
+    std::memset(tail, ' ', sizeof tail);
+    std::memcpy(tail, line.data() + last, width_ - last);
+    switch (scan_in_use()) {
+#if defined(WINDOW_RANKS_AVX2)
+    case byte_scan::avx2:
+        return shape_ok_avx2(rows_.data(), words, line.data(), tail);
+#endif
+#if defined(__SSE2__)
+    case byte_scan::sse2:
+        return shape_ok_sse2(rows_.data(), words, line.data(), tail);
+#endif
+    default:
+        return shape_ok_portable(rows_.data(), words, line.data(), tail);
     }
-    return bad == 0;
 }
 
 namespace {
@@ -231,6 +327,10 @@ std::array<std::int32_t, 3> table_line_reader::check(const line_reader& source, 
 void table_line_reader::reals(const line_reader& source, std::string_view line, float* out) const {
     const auto& fields = format_.fields();
     for (std::size_t n = 3; n < fields.size(); ++n) out[n - 3] = real_of(source, line, fields[n]);
+}
+
+float table_line_reader::real(const line_reader& source, std::string_view line, std::size_t n) const {
+    return real_of(source, line, format_.fields()[n]);
 }
 
 void table_line_reader::integers(const line_reader& source, std::string_view line, std::int32_t* out) const {

@@ -33,6 +33,22 @@ bool fast_integer_field(std::string_view text, std::int32_t& value);
 // digits, at most 15 digits in all.
 bool fast_real_field(std::string_view text, int decimals, float& value);
 
+// The byte classification of the fast check: portable code, SSE2, or AVX2
+// where the processor has it. The widest available is used unless a test
+// asks for a narrower one, to compare them.
+enum class byte_scan { portable, sse2, avx2 };
+byte_scan widest_byte_scan();
+void use_byte_scan(byte_scan scan);  // one wider than the processor has is ignored
+
+// Bit rows of a layout, one bit per column, for each word of 64 columns:
+// where a field starts, where a digit is required, where the point of a
+// real field stands, where blanks and a sign may stand (the integer part),
+// where a digit is not allowed (the first columns of a wide field, so it
+// cannot overflow), and every column of a field.
+struct field_shape_word {
+    std::uint64_t start = 0, digit = 0, point = 0, head = 0, no_digit = 0, all = 0;
+};
+
 class table_line_reader {
 public:
     // A layout of integer and real fields only, such as "(3i5,140f10.2)".
@@ -49,6 +65,8 @@ public:
     // must be of that kind).
     void reals(const line_reader& source, std::string_view line, float* out) const;
     void integers(const line_reader& source, std::string_view line, std::int32_t* out) const;
+    // The value of real field `n` (counting from 0) of a line already checked.
+    float real(const line_reader& source, std::string_view line, std::size_t n) const;
 
     const layout& format() const { return format_; }
 
@@ -57,12 +75,7 @@ private:
 
     const layout& format_;
     std::size_t width_;
-    std::size_t words_;
-    // Bit rows, one bit per column: where a field starts, where a digit is
-    // required, where the point of a real field stands, where blanks and a
-    // sign may stand (the integer part), and where a digit is not allowed
-    // (the first column of a wide integer field, so it cannot overflow).
-    std::vector<std::uint64_t> start_, digit_, point_, head_, no_digit_, all_;
+    std::vector<field_shape_word> rows_;
     bool usable_ = true;  // false when a field is outside the usual shapes
 };
 
