@@ -27,15 +27,8 @@ const program_help help = {
     "  OUTPUT    the picture to write; .png, .svg or .pdf names its format\n",
 };
 
-std::int32_t day_argument(const std::string& text, int index, const char* what) {
-    static const layout day_field("(i5)");
-    std::int32_t v = read_argument_number(text, day_field, index);
-    if (v < 1 || v > 365)
-        throw failure("argument " + std::to_string(index) + ": " + what + " " + std::to_string(v) + " outside 1 to 365");
-    return v;
-}
-
 int rankchart(int argc, char** argv) {
+    static const layout day_field("(i5)");
     static const layout year_field("(i4)");
     std::string start_text = fixed_argument(argc, argv, 1, 40);
     std::string duration_text = fixed_argument(argc, argv, 2, 40);
@@ -46,11 +39,9 @@ int rankchart(int argc, char** argv) {
                          "<START_DAY> <DURATION_#DAYS> <YEAR> <OUTPUT.png|.svg|.pdf> < Input File (REGION_ranks_all.txt)");
         end_run();
     }
-    std::int32_t start = day_argument(start_text, 1, "start day");
-    std::int32_t duration = day_argument(duration_text, 2, "duration");
-    std::int32_t year = read_argument_number(year_text, year_field, 3);
-    if (year < 1895 || year > 2020)
-        throw failure("argument 3: year " + std::to_string(year) + " outside 1895 to 2020");
+    std::int32_t start = read_argument_in_range(start_text, day_field, 1, "start day", 1, 365);
+    std::int32_t duration = read_argument_in_range(duration_text, day_field, 2, "duration", 1, 365);
+    std::int32_t year = read_argument_in_range(year_text, year_field, 3, "year", 1895, 2020);
     plot::picture_file picture(output, 4);
 
     line_reader input(STDIN_FILENO, "standard input");

@@ -34,9 +34,7 @@ int rankmap(int argc, char** argv) {
         write_plain_line(standard_output(), "<YEAR> <OUTPUT.png|.svg|.pdf> < Input File (REGION_ranks_all.txt)");
         end_run();
     }
-    std::int32_t year = read_argument_number(year_text, year_field, 1);
-    if (year < 1895 || year > 2020)
-        throw failure("argument 1: year " + std::to_string(year) + " outside 1895 to 2020");
+    std::int32_t year = read_argument_in_range(year_text, year_field, 1, "year", 1895, 2020);
     plot::picture_file picture(output, 2);
 
     line_reader input(STDIN_FILENO, "standard input");

@@ -39,9 +39,7 @@ int topten(int argc, char** argv) {
         write_plain_line(out, "<DURATION_#DAYS> < Input File (REGION_ranks_all.txt)");
         end_run();
     }
-    std::int32_t d = read_argument_number(arg, duration_field, 1);
-    if (d < 1 || d > table_days)
-        throw failure("argument 1: duration " + std::to_string(d) + " outside 1 to 365");
+    std::int32_t d = read_argument_in_range(arg, duration_field, 1, "duration", 1, table_days);
 
     line_reader input(STDIN_FILENO, "standard input");
     duration_cells cells = read_ranks_all_table(input, d, with_trace ? &out : nullptr);

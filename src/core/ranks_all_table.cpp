@@ -283,12 +283,6 @@ void ranks_all_builder::format_start_day(int j, char* out) {
     }
 }
 
-void ranks_all_builder::write_start_day(int j, out_stream& out) {
-    std::vector<char> block(start_day_bytes);
-    format_start_day(j, block.data());
-    out.write(std::string_view(block.data(), block.size()));
-}
-
 void write_ranks_all_table(const daily_series& series, replacement_file& file, int threads) {
     // Each thread holds about 1.7 MB (its block and its copy of the series
     // by day), and beyond a few threads the writes, which the kernel copies

@@ -65,8 +65,6 @@ public:
     // feeds included, into the `start_day_bytes` bytes at `out`. Start days
     // are independent of each other.
     void format_start_day(int j, char* out);
-    // The same lines, written to `out`.
-    void write_start_day(int j, out_stream& out);
 
 private:
     void rank(int n);

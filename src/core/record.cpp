@@ -156,4 +156,13 @@ std::int32_t read_argument_number(std::string_view text, const layout& format, i
     return read_integer_at(source, text, format.fields()[0]);
 }
 
+std::int32_t read_argument_in_range(std::string_view text, const layout& format, int index, const char* what,
+                                    std::int32_t low, std::int32_t high) {
+    std::int32_t v = read_argument_number(text, format, index);
+    if (v < low || v > high)
+        throw failure("argument " + std::to_string(index) + ": " + what + " " + std::to_string(v) + " outside " +
+                      std::to_string(low) + " to " + std::to_string(high));
+    return v;
+}
+
 }  // namespace core

@@ -72,5 +72,9 @@ std::string_view without_trailing_blanks(std::string_view text);
 // Reads an integer from an argument's text with a one-field layout such as
 // "(i4)"; a malformed number is a `failure` naming the argument.
 std::int32_t read_argument_number(std::string_view text, const layout& format, int index);
+// The same, and a number outside `low` to `high` is a failure
+// "argument INDEX: WHAT N outside LOW to HIGH".
+std::int32_t read_argument_in_range(std::string_view text, const layout& format, int index, const char* what,
+                                    std::int32_t low, std::int32_t high);
 
 }  // namespace core

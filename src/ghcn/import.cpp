@@ -5,6 +5,7 @@
 #include <string>
 #include <unordered_map>
 
+#include "core/calendar.hpp"
 #include "core/failure.hpp"
 
 namespace ghcn {
@@ -255,9 +256,9 @@ private:
 }  // namespace
 
 int days_in_month(int year, int month) {
-    static const int length[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-    return month == 2 && leap ? 29 : length[month - 1];
+    // Station records follow the Gregorian calendar, 1900 a common year.
+    const auto& before = core::calendar_leap_year(year) ? core::dyearl : core::dyear;
+    return month == 12 ? 31 : before[static_cast<std::size_t>(month) + 1] - before[static_cast<std::size_t>(month)];
 }
 
 struct station_import::store {
